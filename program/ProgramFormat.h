@@ -12,6 +12,34 @@
 // A pure value class: no I/O, no threads, no Qt object. The transfer worker (FileAccessor) owns
 // one and forwards its conversion slots to it; tests, fuzzers and the command-line validator use
 // it directly.
+//
+// Behaviour chosen where the controller's rules leave room:
+//  - Column count line. The counts are those left after the label cell (and, for every segment
+//    but 1, the four program-wide cells) have been removed, so the line says what it counts:
+//      "The number of columns is incorrect. 25 columns are required, not counting the segment
+//       label, but 26 were found."                                             (segment 1)
+//      "The number of columns is incorrect. 21 columns are required, not counting the segment
+//       label and the 4 program-wide columns, but 20 were found."              (other segments)
+//    (each is a single line). A row too short to lose its label or its four program-wide cells
+//    loses as many as it has, so its found number is 0; nothing but that line is produced.
+//  - T pair rule ("2nd must be bigger than 1st") compares two read numbers only. A pair with a
+//    "----" cell passes: both "----" is the empty time event, a 1st time with "----" 2nd keeps the
+//    event on to the end of the segment, and "----" 1st leaves the event off whatever the 2nd
+//    says. A cell whose format is wrong already has its own line and skips the pair rule. A cell
+//    that is only out of range is still a number and takes part.
+//  - setParameters with fewer than five elements copies those it has and leaves the others.
+//  - validateDataRow for a segment without a row (segment < 1 or beyond the rows) answers false
+//    with "Segment %1 has no data in the csv file. Please check it.", the write process's own
+//    line for a missing row.
+//  - CSVCell2HEX on an empty list treats the missing cell as an empty one: a format line.
+//  - Record digits are read strictly: a 4-digit field (2 digits for tag bytes) is a number only
+//    when every character is a hex digit; anything else (signs, spaces, "0x") reads as 0.
+//  - Number cells: signed decimal is optional white space, an optional ASCII "+" or "-", ASCII
+//    digits (leading zeros allowed), optional white space, and a value within 32 bits. Unsigned
+//    decimal is the same without "-". White space is what QChar::isSpace says it is; nothing may
+//    stand between the sign and the digits.
+//  - TIME and T totals (hours * 60 + minutes) are computed in 64 bits, so a total beyond 32 bits
+//    is reported with its exact value in the range line.
 class ProgramFormat
 {
 public:
@@ -36,8 +64,8 @@ public:
     bool CSV2HEX(int segment, QStringList &inDatas, QString &outData, QStringList &errorList) const;
 
     // Converts the first cell of inDatas (and removes it) into one record word.
-    bool CSVCell2HEX(QStringList &inDatas, QString &outData, QStringList &errorList,
-                     bool &noError, const QString &cellTitle, qint32 &decCellIntValue) const;
+    bool CSVCell2HEX(QStringList &inDatas, QString &outData, QStringList &errorList, bool &noError,
+                     const QString &cellTitle, qint32 &decCellIntValue) const;
 
     // Copies elements 0..4 (SP1 low limit, SP1 high limit, event types 1..3). A list of fewer
     // than five elements leaves the missing parameters at their previous values.
@@ -52,6 +80,26 @@ public:
     qint32 ev1Type = 0;
     qint32 ev2Type = 0;
     qint32 ev3Type = 0;
+
+private:
+    // Signed decimal as the cells use it (see above); false and value 0 for an invalid text.
+    static bool parseDecimal(const QString &text, bool allowMinus, qint32 &value);
+    // Upper-case hex with at least 4 digits.
+    static QString formatWord(qint64 value);
+    // The last 4 digits of the 32-bit two's complement: one 16-bit word.
+    static QString formatCellWord(qint32 value);
+    // The signed 16-bit word at offset (0 when missing or unparsable).
+    static qint16 wordValue(const QString &indata, int offset);
+    static bool isUnsetMarker(const QString &indata, int offset);
+    static QString takeCell(QStringList &cells);
+    // The range test on a 64-bit value, so that TIME and T totals beyond 32 bits stay exact.
+    bool checkRange(const QString &cellTitle, qint64 value, QString &error) const;
+    void convertTime(QStringList &cells, QString &outData, QStringList &errorList,
+                     bool &noError) const;
+    void convertTimeEvents(QStringList &cells, QString &outData, QStringList &errorList,
+                           bool &noError) const;
+    void convertTag(QStringList &cells, QString &outData, QStringList &errorList,
+                    bool &noError) const;
 };
 
 #endif
