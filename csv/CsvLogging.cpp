@@ -1,0 +1,3 @@
+#include "CsvLogging.h"
+
+Q_LOGGING_CATEGORY(lcCsv, "dcp30.csv", QtCriticalMsg)

@@ -1,0 +1,291 @@
+#include "KCSVLoader.h"
+
+#include "CsvLogging.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTextStream>
+
+namespace {
+
+const QChar Quote = QLatin1Char('"');
+
+// A quoted field is complete once it ends in a quote, is at least two characters long and holds an
+// even number of quotes; the count is kept by the caller so the growing field is never rescanned.
+bool isClosedField(const QString &field, qsizetype quotes)
+{
+    return field.size() >= 2 && field.endsWith(Quote) && quotes % 2 == 0;
+}
+
+// Drops the enclosing quotes and turns every doubled quote into one, in a single pass.
+QString unquoteField(const QString &field)
+{
+    QString cell;
+    cell.reserve(field.size() - 2);
+    const QChar *ch = field.constData() + 1;
+    const QChar *end = field.constData() + field.size() - 1;
+    while (ch < end) {
+        cell.append(*ch);
+        if (*ch == Quote && ch + 1 < end && ch[1] == Quote)
+            ++ch;
+        ++ch;
+    }
+    return cell;
+}
+
+QStringList splitLine(const QString &line, const QString &delimiter)
+{
+    return line.split(delimiter, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+} // namespace
+
+KCSVLoader::KCSVLoader(QWidget *parentWidget) : KCSVInterface(parentWidget) {}
+
+QStringList KCSVLoader::errorMessageList()
+{
+    return errors;
+}
+
+QStringList KCSVLoader::warningMessageList()
+{
+    return warnings;
+}
+
+bool KCSVLoader::openFile(QString fileName)
+{
+    if (!confirmFormat()) {
+        errors.append(tr("User canceled operation."));
+        return false;
+    }
+
+    errors.clear();
+    warnings.clear();
+
+    if (fileName.isEmpty()) {
+        if (!isOnGuiThread()) {
+            status = NoFileName;
+            errors.append(tr("The file name is empty."));
+            return false;
+        }
+        fileName = QFileDialog::getOpenFileName(parentWidget, tr("Import File"), startDirectory(),
+                                                fileFilter);
+        if (fileName.isEmpty()) {
+            status = OpenFailed;
+            return false;
+        }
+    }
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qCWarning(lcCsv) << "cannot open" << fileName << "for reading:" << file.errorString();
+        status = OpenFailed;
+        return false;
+    }
+    storeDirectory(fileName);
+
+    // Text mode: the stream drops every carriage return after decoding. Automatic Unicode
+    // detection stays on, so a byte-order mark of another Unicode encoding overrides the codec.
+    QTextStream stream(&file);
+    stream.setCodec(streamCodec());
+    readContent(stream, errors, warnings);
+
+    if (!errors.isEmpty()) {
+        if (isOnGuiThread()) {
+            QStringList entries;
+            for (int k = 0; k < errors.size(); ++k)
+                entries.append(QString::number(k + 1) + QLatin1String(". ") + errors.at(k));
+            QMessageBox box(QMessageBox::Warning, tr("File Format Error."),
+                            entries.join(QLatin1Char('\n')), QMessageBox::Ok);
+            box.exec();
+        }
+        status = FormatError;
+    }
+    // A parse that failed without warnings ends as Loaded: callers must rely on the result.
+    if (warnings.isEmpty())
+        status = Loaded;
+    return errors.isEmpty();
+}
+
+QList<QStringList> KCSVLoader::loadedData()
+{
+    switch (status) {
+    case NoFileName:
+        report(tr("File cannot be loaded."), tr("Please select a file."));
+        return {};
+    case OpenFailed:
+        report(tr("File cannot be opened."), tr("Please select the right file."));
+        return {};
+    case FormatError:
+        report(tr("File cannot be loaded."), tr("Please check file format."));
+        return {};
+    case DelimiterReplaced:
+    case ColumnMismatch: {
+        QString text;
+        if (delimiterReplaced)
+            text = tr("The file format has been modified. We strongly recommend you to export the "
+                      "file again after final edits.") +
+                   QLatin1Char('\n');
+        text += warnings.value(0);
+        if (warnings.size() >= 2)
+            text += QLatin1Char('\n') + warnings.at(1);
+        if (warnings.size() > 2)
+            text += QLatin1String("\n...");
+        report(tr("Warning: Incorrect File Format"), text);
+        return rows;
+    }
+    default:
+        return rows;
+    }
+}
+
+void KCSVLoader::report(const QString &title, const QString &text)
+{
+    if (isOnGuiThread()) {
+        QMessageBox::information(parentWidget, title, text, QMessageBox::Ok);
+    } else {
+        errors.append(title);
+        errors.append(text);
+    }
+}
+
+void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringList &warnings)
+{
+    QStringList lines;
+    while (!stream.atEnd())
+        lines.append(stream.readLine());
+
+    if (lines.size() < 2) {
+        errors.append(tr("No content found in the imported file."));
+        return;
+    }
+    emit updateStatus(QStringLiteral("total lines"), lines.size());
+
+    rows.clear();
+
+    // A replacement chosen by the header check applies to this load only.
+    QString delim = delimiter();
+    const QString firstLine = lines.first();
+    int headerCount = splitLine(firstLine, delim).size();
+    if (firstLine.size() / 5 > headerCount) {
+        if (checkHeaderDelimiter(firstLine, errors, delim))
+            return;
+    }
+    if (delimiterReplaced)
+        headerCount = splitLine(firstLine, delim).size();
+
+    const int lineCount = lines.size();
+    int i = 0;
+    while (i < lineCount) {
+        if (lines.at(i).isEmpty()) {
+            ++i;
+            continue;
+        }
+
+        QStringList pieces = splitLine(lines.at(i), delim);
+        QStringList row;
+        for (int j = 0; j < pieces.size(); ++j) {
+            const QString piece = pieces.at(j);
+            if (piece.isEmpty() || piece.at(0) != Quote) {
+                row.append(piece);
+                continue;
+            }
+
+            QString field = piece;
+            qsizetype quotes = piece.count(Quote);
+            while (!isClosedField(field, quotes)) {
+                if (j + 1 < pieces.size()) {
+                    ++j;
+                    field += delim;
+                    field += pieces.at(j);
+                    quotes += pieces.at(j).count(Quote);
+                    continue;
+                }
+                // The field goes on in the next line, whose remaining pieces follow it.
+                if (i + 1 >= lineCount) {
+                    errors.append(tr("Format error at line %1").arg(i + 2));
+                    return;
+                }
+                ++i;
+                pieces = splitLine(lines.at(i), delim);
+                j = 0;
+                field += QLatin1Char('\n');
+                field += pieces.first();
+                quotes += pieces.first().count(Quote);
+            }
+            row.append(unquoteField(field));
+        }
+
+        // i is the last line this row used; the header's own line is never compared.
+        if (i >= 1 && row.size() != headerCount) {
+            status = ColumnMismatch;
+            if (row.size() > headerCount) {
+                warnings.append(tr("Line %1 is %2 columns more of header.")
+                                    .arg(i + 1)
+                                    .arg(row.size() - headerCount));
+            } else {
+                const int added = headerCount - row.size();
+                for (int k = 0; k < added; ++k)
+                    row.append(QString());
+                warnings.append(tr("Line %1 is %2 columns short of header.").arg(i + 1).arg(added));
+            }
+        }
+        rows.append(row);
+        ++i;
+        emit updateStatus(QStringLiteral("current line"), i);
+    }
+}
+
+bool KCSVLoader::checkHeaderDelimiter(const QString &line, QStringList &errors, QString &delimiter)
+{
+    const int d = line.indexOf(delimiter);
+    const int q1 = line.indexOf(Quote);
+    const int q2 = q1 < 0 ? -1 : line.indexOf(Quote, q1 + 1);
+    // One character compared with the whole delimiter: only a one-character delimiter can match.
+    auto isDelimiterAt = [&](int index) {
+        return index >= 0 && index < line.size() && QString(line.at(index)) == delimiter;
+    };
+
+    bool plausible;
+    if (d < 0) {
+        plausible = false;
+    } else if (q1 < 0) {
+        plausible = true;
+    } else if (d <= q1) {
+        plausible = false;
+    } else if (d >= q2) {
+        plausible = q2 + 1 == d;
+    } else if (q1 > 0) {
+        plausible = isDelimiterAt(q2 + 1) || isDelimiterAt(q1 - 1);
+    } else {
+        // The line opens with a quoted field that holds the delimiter: it is the first header
+        // cell, as the saver writes it, when the delimiter or the line end follows its closing
+        // quote.
+        plausible = q2 + 1 == line.size() || isDelimiterAt(q2 + 1);
+    }
+    if (plausible)
+        return false;
+
+    delimiterReplaced = detectDelimiter(delimiter, line);
+    if (delimiterReplaced) {
+        status = DelimiterReplaced;
+        return false;
+    }
+    errors.append(tr("File format error.") + QLatin1Char('\n') + tr("Cannot detect delimiter."));
+    return true;
+}
+
+bool KCSVLoader::detectDelimiter(QString &delimiter, const QString &line)
+{
+    const QString current = this->delimiter();
+    for (const QChar candidate : {QLatin1Char('\t'), QLatin1Char(',')}) {
+        if (current == QString(candidate))
+            continue;
+        if (line.count(candidate) >= 2) {
+            delimiter = QString(candidate);
+            return true;
+        }
+    }
+    return false;
+}
