@@ -1,0 +1,183 @@
+#include "SimulatedPort.h"
+
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+
+#include <cstring>
+
+namespace {
+const char ETX = 0x03;
+// A frame longer than this without LF is line noise, not a request: it is dropped.
+const int MaxFrameLength = 4096;
+} // namespace
+
+SimulatedPort::SimulatedPort()
+    : m_ownController(new ControllerSimulator), m_controller(m_ownController.get())
+{
+}
+
+SimulatedPort::SimulatedPort(ControllerSimulator *controller)
+    : m_controller(controller ? controller : nullptr)
+{
+    if (!m_controller) {
+        m_ownController.reset(new ControllerSimulator);
+        m_controller = m_ownController.get();
+    }
+}
+
+SimulatedPort::~SimulatedPort() = default;
+
+int SimulatedPort::wholeReplyLength(const QByteArray &bytes)
+{
+    const int etx = bytes.indexOf(ETX);
+    if (etx < 0)
+        return -1;
+    const int lf = bytes.indexOf('\n', etx + 1);
+    return lf < 0 ? -1 : lf + 1;
+}
+
+int SimulatedPort::read(char *buffer, int maxLength)
+{
+    if (!buffer || maxLength <= 0)
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    QDeadlineTimer deadline(m_readTimeout);
+    while (wholeReplyLength(m_pending) < 0 && !deadline.hasExpired()) {
+        if (!m_arrived.wait(&m_mutex, deadline))
+            break;
+    }
+    int n = wholeReplyLength(m_pending);
+    if (n < 0)
+        n = m_pending.size();
+    n = qMin(n, maxLength);
+    if (n > 0) {
+        std::memcpy(buffer, m_pending.constData(), size_t(n));
+        m_pending.remove(0, n);
+    }
+    // This read is over; whatever was held back arrives now, too late for it.
+    const QList<LateReply> late = m_late;
+    m_late.clear();
+    for (const LateReply &reply : late)
+        arriveLocked(reply.exchange, reply.bytes);
+    return n;
+}
+
+int SimulatedPort::write(const char *data, int length)
+{
+    if (!data || length <= 0)
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    m_written.append(data, length);
+    int lf;
+    while ((lf = m_written.indexOf('\n')) >= 0) {
+        const QByteArray frame = m_written.left(lf + 1);
+        m_written.remove(0, lf + 1);
+        exchangeLocked(frame);
+    }
+    if (m_written.size() > MaxFrameLength)
+        m_written.clear();
+    return length;
+}
+
+void SimulatedPort::exchangeLocked(const QByteArray &frame)
+{
+    ++m_exchanges;
+    m_trace.append({Direction::Request, m_exchanges, frame});
+    const FaultPlan::Delivery delivery = m_plan.exchange(*m_controller, frame);
+    const QByteArray bytes = delivery.bytes();
+    if (bytes.isEmpty())
+        return;
+    if (delivery.late)
+        m_late.append({m_exchanges, bytes});
+    else
+        arriveLocked(m_exchanges, bytes);
+}
+
+void SimulatedPort::arriveLocked(int exchange, const QByteArray &bytes)
+{
+    m_trace.append({Direction::Reply, exchange, bytes});
+    m_pending += bytes;
+    m_arrived.wakeAll();
+}
+
+bool SimulatedPort::setOption(int key, const QVariant &value)
+{
+    bool isInt = false;
+    const int number = value.toInt(&isInt);
+    if (key != OptionDiscardInput || !isInt || number != 0)
+        return false;
+    QMutexLocker lock(&m_mutex);
+    if (!m_pending.isEmpty()) {
+        m_trace.append({Direction::Discarded, m_exchanges, m_pending});
+        m_pending.clear();
+    }
+    return true;
+}
+
+int SimulatedPort::retryCount()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_retryCount;
+}
+
+void SimulatedPort::setRetryCount(int count)
+{
+    QMutexLocker lock(&m_mutex);
+    m_retryCount = count;
+}
+
+void SimulatedPort::setReadTimeout(int milliseconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_readTimeout = qMax(0, milliseconds);
+}
+
+int SimulatedPort::readTimeout() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_readTimeout;
+}
+
+void SimulatedPort::setFaultPlan(const FaultPlan &plan)
+{
+    QMutexLocker lock(&m_mutex);
+    m_plan = plan;
+}
+
+FaultPlan SimulatedPort::faultPlan() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_plan;
+}
+
+void SimulatedPort::injectInput(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    QMutexLocker lock(&m_mutex);
+    arriveLocked(m_exchanges, bytes);
+}
+
+int SimulatedPort::pendingByteCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_pending.size();
+}
+
+int SimulatedPort::exchangeCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_exchanges;
+}
+
+QList<SimulatedPort::TraceEntry> SimulatedPort::trace() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_trace;
+}
+
+void SimulatedPort::clearTrace()
+{
+    QMutexLocker lock(&m_mutex);
+    m_trace.clear();
+}
