@@ -103,8 +103,8 @@ QDataStream &operator>>(QDataStream &in, CommSettings &s)
 {
     qint32 index = 0;
     qint32 count = 0;
-    in >> s.type >> s.string >> s.baudrate >> s.databits >> s.stopbits >> s.parity >>
-        s.hostValue >> s.linkID >> index;
+    in >> s.type >> s.string >> s.baudrate >> s.databits >> s.stopbits >> s.parity >> s.hostValue >>
+        s.linkID >> index;
     s.m_endpoints.clear();
     in >> count;
     for (qint32 i = 0; i < count && in.status() == QDataStream::Ok && !in.atEnd(); ++i) {

@@ -19,14 +19,15 @@ class DriverInterface
 public:
     virtual ~DriverInterface() {}
 
-    virtual int queryValue1() = 0;                                                           // 1
-    virtual bool writeTag(PortObject *port, CommunicatorCommand *command, QByteArray &value) = 0; // 2
-    virtual QByteArray readTag(PortObject *port, CommunicatorCommand *command) = 0;          // 3
-    virtual int queryFlag4() = 0;                                                            // 4
-    virtual int queryFlag5() = 0;                                                            // 5
-    virtual QString getDeviceName() = 0;                                                     // 6
-    virtual QString getVendorName() = 0;                                                     // 7
-    virtual QString getVersion() = 0;                                                        // 8
+    virtual int queryValue1() = 0; // 1
+    virtual bool writeTag(PortObject *port, CommunicatorCommand *command,
+                          QByteArray &value) = 0;                                   // 2
+    virtual QByteArray readTag(PortObject *port, CommunicatorCommand *command) = 0; // 3
+    virtual int queryFlag4() = 0;                                                   // 4
+    virtual int queryFlag5() = 0;                                                   // 5
+    virtual QString getDeviceName() = 0;                                            // 6
+    virtual QString getVendorName() = 0;                                            // 7
+    virtual QString getVersion() = 0;                                               // 8
     // The caller owns the new record.
     virtual CommSettings *createDefaultCommSettings() = 0; // 9
     // The caller owns the new record.
@@ -41,11 +42,11 @@ public:
     virtual QObject *getObject() = 0;                              // 18
 
     // Operations 19 to 23 are the host's; drivers normally keep these bodies.
-    virtual int queryValue19() { return 0; }               // 19
-    virtual void notify20(const QVariant &argument) {}     // 20
-    virtual void notify21(const QVariant &argument) {}     // 21
-    virtual int queryFlag22() { return 1; }                // 22
-    virtual int queryFlag23() { return 1; }                // 23
+    virtual int queryValue19() { return 0; }           // 19
+    virtual void notify20(const QVariant &argument) {} // 20
+    virtual void notify21(const QVariant &argument) {} // 21
+    virtual int queryFlag22() { return 1; }            // 22
+    virtual int queryFlag23() { return 1; }            // 23
 };
 
 #define DriverInterface_iid "com.tessaril.drivers.DriverInterface/1.1"

@@ -1,0 +1,107 @@
+#ifndef DRIVERDCP30_H
+#define DRIVERDCP30_H
+
+#include "DriverInterface.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+
+class FileAccessor;
+class QThread;
+
+// The driver object the host talks to. It serves nine tags of its own from the status block,
+// passes every other tag to the link driver, and starts program reads and writes on its
+// transfer worker, which reports back through the status slots.
+//
+// Threads: the host calls readTag/writeTag from its own threads; the status slots run in the
+// event loop of the thread that constructed the driver; transfers run on the worker's thread.
+// The status block fields are atomics, the error text is guarded by a mutex.
+class DriverDCP30 : public QObject, public DriverInterface
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID DriverInterface_iid)
+    Q_INTERFACES(DriverInterface)
+
+public:
+    DriverDCP30();
+    ~DriverDCP30() override;
+
+    int queryValue1() override;
+    bool writeTag(PortObject *port, CommunicatorCommand *command, QByteArray &value) override;
+    QByteArray readTag(PortObject *port, CommunicatorCommand *command) override;
+    int queryFlag4() override;
+    int queryFlag5() override;
+    QString getDeviceName() override;
+    QString getVendorName() override;
+    QString getVersion() override;
+    CommSettings *createDefaultCommSettings() override;
+    ProtocolSettings *createDefaultProtocolSettings() override;
+    QString getDefaultCommText() override;
+    int queryValue12() override;
+    void setFlag13(bool on) override;
+    int queryValue14() override;
+    int queryValue15() override;
+    bool hasError() override;
+    QString getErrorMessage() override;
+    QObject *getObject() override;
+
+    // Test and tool access to the parts the driver owns (null in the bare set-up).
+    FileAccessor *worker() const { return m_worker; }
+    QThread *workerThread() const { return m_workerThread; }
+    DriverInterface *linkDriver() const { return m_linkDriver; }
+    // Replaces the link driver (the driver takes ownership; the previous one is deleted).
+    // Tools and tests use it to put a link driver of their own behind the driver.
+    void replaceLinkDriver(DriverInterface *linkDriver);
+
+signals:
+    void readProgramFileProcess(int progID, int segmentCnt, int storageType);
+    void writeProgramFileProcess(QList<int> paras, int progID, int segmentCnt, int storageType);
+
+private slots:
+    void delayClearError();
+    void setErrorInstantMessage(QString message);
+    void setRF(bool on);
+    void setWF(bool on);
+    void setWE(bool on);
+    void setRE(bool on);
+    void setReadProgress(quint8 progress);
+    void setWriteProgress(quint8 progress);
+
+private:
+    void handOverPort(PortObject *port);
+    QList<int> readRangeParameters();
+    void releaseWorker();
+
+    std::atomic<bool> m_error{false};
+    std::atomic<bool> m_optionFlag{false};
+    mutable QMutex m_errorMessageLock;
+    QString m_errorMessage;
+    std::atomic<PortObject *> m_port{nullptr};
+    DriverInterface *m_linkDriver = nullptr;
+
+    // Status block: nine single-byte fields.
+    std::atomic<bool> m_rf{false};
+    std::atomic<bool> m_wf{false};
+    std::atomic<bool> m_we{false};
+    std::atomic<bool> m_re{false};
+    std::atomic<quint8> m_programId{1};
+    std::atomic<quint8> m_readProgress{0};
+    std::atomic<quint8> m_writeProgress{0};
+    std::atomic<quint8> m_storageType{0};
+    std::atomic<quint8> m_segCnt{1};
+
+    QThread *m_workerThread = nullptr;
+    FileAccessor *m_worker = nullptr;
+    std::atomic<int> m_errorHold{100};
+
+    // Makes "check both flags clear, then raise one" a single step for concurrent host threads,
+    // so two simultaneous starts never both succeed. Held only for that step.
+    std::mutex m_startLock;
+};
+
+#endif

@@ -1,0 +1,94 @@
+#ifndef RECORDINGLINKDRIVER_H
+#define RECORDINGLINKDRIVER_H
+
+#include "CommunicatorCommand.h"
+#include "DriverInterface.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+
+// A link driver for tests: records every call (address, count, type, port, thread) into a log
+// shared with the test and answers reads from a table of canned byte arrays.
+class RecordingLinkDriver : public DriverInterface
+{
+public:
+    struct Call
+    {
+        QString kind; // "read" or "write"
+        QString address;
+        quint64 count;
+        int dataType;
+        PortObject *port;
+        QThread *thread;
+        QByteArray value;
+    };
+
+    explicit RecordingLinkDriver(QStringList *events = nullptr, std::atomic<int> *alive = nullptr)
+        : events(events), alive(alive)
+    {
+        if (alive)
+            ++*alive;
+    }
+    ~RecordingLinkDriver() override
+    {
+        if (alive)
+            --*alive;
+    }
+
+    QByteArray readTag(PortObject *port, CommunicatorCommand *command) override
+    {
+        QMutexLocker l(&lock);
+        calls.append({"read", command->address, command->count, command->dataType, port,
+                      QThread::currentThread(), QByteArray()});
+        if (events)
+            events->append(QStringLiteral("read %1").arg(command->key()));
+        return answers.value(command->address, defaultAnswer);
+    }
+    bool writeTag(PortObject *port, CommunicatorCommand *command, QByteArray &value) override
+    {
+        QMutexLocker l(&lock);
+        calls.append({"write", command->address, command->count, command->dataType, port,
+                      QThread::currentThread(), value});
+        if (events)
+            events->append(QStringLiteral("write %1").arg(command->address));
+        return writeAnswer;
+    }
+
+    int queryValue1() override { return 0; }
+    int queryFlag4() override { return 0; }
+    int queryFlag5() override { return 0; }
+    QString getDeviceName() override { return QStringLiteral("recorder"); }
+    QString getVendorName() override { return QString(); }
+    QString getVersion() override { return QString(); }
+    CommSettings *createDefaultCommSettings() override { return nullptr; }
+    ProtocolSettings *createDefaultProtocolSettings() override { return nullptr; }
+    QString getDefaultCommText() override { return QString(); }
+    int queryValue12() override { return 0; }
+    void setFlag13(bool) override {}
+    int queryValue14() override { return 0; }
+    int queryValue15() override { return 0; }
+    bool hasError() override { return false; }
+    QString getErrorMessage() override { return QString(); }
+    QObject *getObject() override { return nullptr; }
+
+    int callCount()
+    {
+        QMutexLocker l(&lock);
+        return calls.size();
+    }
+
+    QMutex lock;
+    QList<Call> calls;
+    QMap<QString, QByteArray> answers;
+    QByteArray defaultAnswer = QByteArray("\x2a\x00\x00\x00", 4);
+    bool writeAnswer = true;
+    QStringList *events;
+    std::atomic<int> *alive;
+};
+
+#endif
