@@ -11,8 +11,11 @@ namespace {
 
 const char STX = 0x02;
 const char ETX = 0x03;
-const QString StationPrefix = QStringLiteral("01");
-const QString AddressPrefix = QStringLiteral("0100X");
+// Plain literals, not QString/QByteArray objects: the model may be used during static
+// initialisation of other translation units.
+constexpr char StationPrefix[] = "01";
+constexpr char AddressPrefix[] = "0100X";
+constexpr int AddressPrefixLength = 5;
 
 // Plain decimal digits only (no sign, no blanks); at most 9 digits so the value fits an int.
 bool parseUnsigned(const QString &text, int &value)
@@ -55,19 +58,19 @@ bool parseWordAddress(const QString &text, int &address)
     return parseUnsigned(text.left(text.size() - 1), address);
 }
 
-const QByteArray Ok = QByteArrayLiteral("00");
-const QByteArray RequestError = QByteArrayLiteral("40");
-const QByteArray TooManyData = QByteArrayLiteral("41");
-const QByteArray UndefinedAddress = QByteArrayLiteral("42");
-const QByteArray ValueOutOfLimit = QByteArrayLiteral("44");
-const QByteArray AlreadyOpen = QByteArrayLiteral("50");
-const QByteArray NotOpen = QByteArrayLiteral("51");
-const QByteArray BadNumber = QByteArrayLiteral("52");
-const QByteArray AttributeViolated = QByteArrayLiteral("54");
-const QByteArray BadBlockData = QByteArrayLiteral("57");
-const QByteArray ProgramRunning = QByteArrayLiteral("58");
-const QByteArray WriteInhibited = QByteArrayLiteral("59");
-const QByteArray UndefinedCommand = QByteArrayLiteral("99");
+constexpr char Ok[] = "00";
+constexpr char RequestError[] = "40";
+constexpr char TooManyData[] = "41";
+constexpr char UndefinedAddress[] = "42";
+constexpr char ValueOutOfLimit[] = "44";
+constexpr char AlreadyOpen[] = "50";
+constexpr char NotOpen[] = "51";
+constexpr char BadNumber[] = "52";
+constexpr char AttributeViolated[] = "54";
+constexpr char BadBlockData[] = "57";
+constexpr char ProgramRunning[] = "58";
+constexpr char WriteInhibited[] = "59";
+constexpr char UndefinedCommand[] = "99";
 
 } // namespace
 
@@ -79,9 +82,9 @@ ControllerSimulator::ControllerSimulator()
 QByteArray ControllerSimulator::buildReply(const QByteArray &endCode, const QByteArray &payload)
 {
     QByteArray reply;
-    reply.reserve(10 + endCode.size() + payload.size());
+    reply.reserve(AddressPrefixLength + 5 + endCode.size() + payload.size());
     reply += STX;
-    reply += AddressPrefix.toLatin1();
+    reply += AddressPrefix;
     reply += endCode;
     reply += payload;
     reply += ETX;
@@ -106,18 +109,17 @@ QByteArray ControllerSimulator::handleFrame(const QByteArray &frame)
     for (char c : body) {
         if (uchar(c) < 0x20 || uchar(c) > 0x7E) {
             qCDebug(lcControllerSimulator) << "control or non-ASCII byte in request:" << frame;
-            return body.startsWith(StationPrefix.toLatin1()) ? buildReply(RequestError)
-                                                             : QByteArray();
+            return body.startsWith(StationPrefix) ? buildReply(RequestError) : QByteArray();
         }
     }
     const QString text = QString::fromLatin1(body);
-    if (!text.startsWith(StationPrefix)) {
+    if (!text.startsWith(QLatin1String(StationPrefix))) {
         qCDebug(lcControllerSimulator) << "frame for another station:" << text;
         return {};
     }
-    if (!text.startsWith(AddressPrefix))
+    if (!text.startsWith(QLatin1String(AddressPrefix)))
         return buildReply(RequestError);
-    return handleText(text.mid(AddressPrefix.size()));
+    return handleText(text.mid(AddressPrefixLength));
 }
 
 QByteArray ControllerSimulator::handleText(const QString &text)
