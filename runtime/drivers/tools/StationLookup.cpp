@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -12,10 +13,11 @@ namespace DriverTools {
 
 namespace {
 
-// Runs a prepared query with its values bound in order; false when it cannot be prepared or run.
+// Runs a prepared query with its values bound in order; false when the connection cannot be
+// opened or the query cannot be prepared or run.
 bool runQuery(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
-    if (!query.prepare(sql))
+    if (!query.driver() || !query.driver()->isOpen() || !query.prepare(sql))
         return false;
     for (const QVariant &value : values)
         query.addBindValue(value);
