@@ -216,6 +216,27 @@ void ProgramFormat::HEX2CSV(int segment, const QString &indata, QList<QStringLis
     datas.append(row);
 }
 
+void ProgramFormat::validateSegments(int segmentCnt, const QList<QStringList> &datas,
+                                     QMap<int, QString> &records, QStringList &errorList) const
+{
+    for (int s = 1; s <= segmentCnt; ++s) {
+        if (datas.size() < s) {
+            errorList << QStringLiteral("Segment %1 has no data in the csv file. Please check it.")
+                             .arg(s);
+            continue;
+        }
+        QString record;
+        QStringList rowErrors;
+        if (validateDataRow(s, datas, record, rowErrors)) {
+            records.insert(s, record);
+        } else {
+            errorList << QStringLiteral("\n\tSegment %1 has following format error : ").arg(s);
+            for (const QString &line : qAsConst(rowErrors))
+                errorList << QStringLiteral("\t\t%1").arg(line);
+        }
+    }
+}
+
 bool ProgramFormat::validateDataRow(int segment, const QList<QStringList> &datas,
                                     QString &outputData, QStringList &errorList) const
 {

@@ -2,6 +2,7 @@
 #define PROGRAMFORMAT_H
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,13 @@ public:
     // Validates row segment-1 of datas (the rows after the header) and builds its record into
     // outputData; appends one line per problem to errorList. True when the row had no problem.
     // datas must hold at least segment rows.
+    // Validates the rows of segments 1..segmentCnt the way a program write does: the record of
+    // every valid row goes into records under its segment number; a missing row and every
+    // invalid row add their lines to errorList, each invalid row under its segment heading.
+    // The write transfer and the command-line validator share it, so both report alike.
+    void validateSegments(int segmentCnt, const QList<QStringList> &datas,
+                          QMap<int, QString> &records, QStringList &errorList) const;
+
     bool validateDataRow(int segment, const QList<QStringList> &datas, QString &outputData,
                          QStringList &errorList) const;
 

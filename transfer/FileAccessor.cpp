@@ -485,23 +485,9 @@ bool FileAccessor::openFileForWrite(int programID, int segmentCnt, QList<QString
         break;
     }
 
+    // Every row is validated before anything is written; invalid rows are left out.
     QMap<int, QString> records;
-    for (int s = 1; s <= segmentCnt; ++s) {
-        if (datas.size() < s) {
-            errorList << QStringLiteral("Segment %1 has no data in the csv file. Please check it.")
-                             .arg(s);
-            continue;
-        }
-        QString record;
-        QStringList rowErrors;
-        if (validateDataRow(s, datas, record, rowErrors)) {
-            records.insert(s, record);
-        } else {
-            errorList << QStringLiteral("\n\tSegment %1 has following format error : ").arg(s);
-            for (const QString &line : qAsConst(rowErrors))
-                errorList << QStringLiteral("\t\t%1").arg(line);
-        }
-    }
+    m_format.validateSegments(segmentCnt, datas, records, errorList);
 
     if (segmentCnt >= 1 && records.isEmpty()) {
         closeFile(programID);
