@@ -198,8 +198,8 @@ void TestToolsPacking::boundedPackNeverOverruns()
     QFETCH(int, answer);
     const char source[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     QByteArray buffer(BufferSize, Fill);
-    const bool repeat = format.at(0) >= '0' && format.at(0) <= '9' && !format.endsWith('x') &&
-                        !format.endsWith('X');
+    const bool repeat = !format.isEmpty() && format.at(0) >= '0' && format.at(0) <= '9' &&
+                        !format.endsWith('x') && !format.endsWith('X');
     const int written =
         repeat ? packToBuffer(buffer.data(), size, format.constData(), source)
                : packToBuffer(buffer.data(), size, format.constData(), 0x11223344, 0x55667788);
