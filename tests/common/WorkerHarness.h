@@ -1,0 +1,124 @@
+#ifndef WORKERHARNESS_H
+#define WORKERHARNESS_H
+
+#include "FileAccessor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+#include <QVariant>
+
+#include <functional>
+
+// Runs a FileAccessor on a thread of its own, as the driver does, with the pauses recorded
+// instead of slept, and records every signal it emits in order as text
+// ("progress 33", "RF false", "message DCP30|...").
+class WorkerHarness : public QObject
+{
+public:
+    WorkerHarness()
+    {
+        worker = new FileAccessor;
+        worker->setPauseHook([this](int ms) {
+            QMutexLocker l(&lock);
+            pauses << ms;
+        });
+        worker->moveToThread(&thread);
+        auto record = [this](const QString &text) {
+            QMutexLocker l(&lock);
+            events << text;
+        };
+        connect(
+            worker, &FileAccessor::setRF, worker,
+            [=](bool on) { record(QStringLiteral("RF %1").arg(on ? "true" : "false")); },
+            Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::setWF, worker,
+            [=](bool on) { record(QStringLiteral("WF %1").arg(on ? "true" : "false")); },
+            Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::setRE, worker,
+            [=](bool on) { record(QStringLiteral("RE %1").arg(on ? "true" : "false")); },
+            Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::setWE, worker,
+            [=](bool on) { record(QStringLiteral("WE %1").arg(on ? "true" : "false")); },
+            Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::setReadProgress, worker,
+            [=](quint8 p) { record(QStringLiteral("progress %1").arg(p)); }, Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::setWriteProgress, worker,
+            [=](quint8 p) { record(QStringLiteral("progress %1").arg(p)); }, Qt::DirectConnection);
+        connect(
+            worker, &FileAccessor::showMessage, worker,
+            [=](const QString &source, const QString &text, bool flag) {
+                record(
+                    QStringLiteral("message %1|%2|%3").arg(source, text, flag ? "true" : "false"));
+            },
+            Qt::DirectConnection);
+        thread.start();
+    }
+    ~WorkerHarness() override
+    {
+        QMetaObject::invokeMethod(worker, "deleteLater");
+        thread.quit();
+        thread.wait();
+    }
+
+    void read(int program, int segments, int storage = 0)
+    {
+        QMetaObject::invokeMethod(worker, "readProgramFileProcess", Qt::BlockingQueuedConnection,
+                                  Q_ARG(int, program), Q_ARG(int, segments), Q_ARG(int, storage));
+    }
+    void write(const QList<int> &paras, int program, int segments, int storage = 0)
+    {
+        QMetaObject::invokeMethod(worker, "writeProgramFileProcess", Qt::BlockingQueuedConnection,
+                                  Q_ARG(QList<int>, paras), Q_ARG(int, program),
+                                  Q_ARG(int, segments), Q_ARG(int, storage));
+    }
+
+    QStringList takeEvents()
+    {
+        QMutexLocker l(&lock);
+        QStringList e = events;
+        events.clear();
+        return e;
+    }
+    QList<int> takePauses()
+    {
+        QMutexLocker l(&lock);
+        QList<int> p = pauses;
+        pauses.clear();
+        return p;
+    }
+
+    static QString appFile(const QString &name)
+    {
+        return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    }
+    static QByteArray fileBytes(const QString &name)
+    {
+        QFile f(appFile(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Removes the program files and logs a test may leave in the application directory.
+    static void removeAppFiles()
+    {
+        QDir dir(QCoreApplication::applicationDirPath());
+        for (const QString &f : dir.entryList(
+                 {"PROG_*.txt", "READ_PROG_*_ERROR.txt", "WRITE_PROG_*_ERROR.txt"}, QDir::Files))
+            dir.remove(f);
+    }
+
+    FileAccessor *worker;
+    QThread thread;
+    QMutex lock;
+    QStringList events;
+    QList<int> pauses;
+};
+
+#endif
