@@ -451,12 +451,14 @@ void FileAccessor::readProgramFileProcess(int progID, int segmentCnt, int storag
     if (isAborted())
         return;
 
-    emit setRF(false);
+    // The log is in place before the flags tell the host to look at it.
     if (!errors.isEmpty()) {
-        emit setRE(true);
         errors.prepend(QStringLiteral("Program 1:"));
         writeErrorLog(0, progID, errors);
     }
+    emit setRF(false);
+    if (!errors.isEmpty())
+        emit setRE(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -564,10 +566,12 @@ void FileAccessor::writeProgramFileProcess(QList<int> paras, int progID, int seg
     if (isAborted())
         return;
 
-    emit setWF(false);
+    // The log is in place before the flags tell the host to look at it.
     if (!errors.isEmpty()) {
-        emit setWE(true);
         errors.prepend(QStringLiteral("Program 1:"));
         writeErrorLog(1, progID, errors);
     }
+    emit setWF(false);
+    if (!errors.isEmpty())
+        emit setWE(true);
 }
