@@ -1,0 +1,251 @@
+// Throughput of the CSV loader and saver on generated program-like UTF-16 files, against
+// Python's csv module reading and writing the same files, and how the time grows with the input,
+// also for the shapes that tempt a quadratic parse: one quoted field spanning many lines and one
+// field made of doubled quotes.
+
+#include "BenchTable.h"
+#include "ControllerSimulator.h"
+#include "KCSVLoader.h"
+#include "KCSVSaver.h"
+#include "ProgramFormat.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr double MB = 1024.0 * 1024.0;
+
+// The comparison in Python: best of reps loads, then best of reps saves of the same rows.
+const char *const PythonScript = R"PY(
+import csv, sys, time
+csv.field_size_limit(sys.maxsize)
+src, dst, reps = sys.argv[1], sys.argv[2], int(sys.argv[3])
+def load():
+    with open(src, encoding='utf-16', newline='') as f:
+        return list(csv.reader(f, delimiter='\t'))
+def save(rows):
+    with open(dst, 'w', encoding='utf-16', newline='') as f:
+        csv.writer(f, delimiter='\t', lineterminator='\r\n').writerows(rows)
+best_load = best_save = float('inf')
+for _ in range(reps):
+    t = time.perf_counter(); rows = load(); best_load = min(best_load, time.perf_counter() - t)
+for _ in range(reps):
+    t = time.perf_counter(); save(rows); best_save = min(best_save, time.perf_counter() - t)
+print(best_load, best_save, len(rows))
+)PY";
+
+bool writeUtf16(const QString &path, const QString &text)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return f.write(bytes) == bytes.size();
+}
+
+// Header row and segment rows of the demo programs, repeated until the file reaches bytes.
+QString programLikeText(qint64 bytes)
+{
+    ControllerSimulator sim;
+    ProgramFormat format;
+    QList<QStringList> rows;
+    format.generalHead(rows);
+    for (int program = 1; program <= 3; ++program) {
+        const QStringList records = sim.programRecords(program);
+        for (int s = 1; s <= records.size(); ++s) {
+            QString block = records.at(s - 1) + QStringLiteral("\x03\r\n");
+            format.HEX2CSV(s, block, rows);
+        }
+    }
+    QString text;
+    text.reserve(int(bytes / 2 + 4096));
+    text += rows.first().join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    QStringList lines;
+    for (int i = 1; i < rows.size(); ++i)
+        lines << rows.at(i).join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    for (int i = 0; qint64(text.size()) * 2 + 2 < bytes; ++i)
+        text += lines.at(i % lines.size());
+    return text;
+}
+
+// One quoted field holding `lines` lines.
+QString spanningFieldText(int lines)
+{
+    QString text = QStringLiteral("name\tnote\r\nrow\t\"");
+    for (int i = 0; i < lines; ++i)
+        text += QStringLiteral("line %1\r\n").arg(i);
+    text += QStringLiteral("end\"\r\n");
+    return text;
+}
+
+// One quoted field made of `count` doubled quotes.
+QString doubledQuotesText(int count)
+{
+    QString text = QStringLiteral("name\tnote\r\nrow\t\"");
+    text += QString(count * 2, QLatin1Char('"'));
+    text += QStringLiteral("\"\r\n");
+    return text;
+}
+
+struct Timing
+{
+    double load = 0;
+    double save = 0;
+    int rows = 0;
+    bool ok = true;
+};
+
+Timing timeLibrary(const QString &src, const QString &dst, int reps)
+{
+    Timing t;
+    QList<QStringList> rows;
+    t.load = bench::bestOf(reps, [&] {
+        KCSVLoader loader;
+        t.ok = loader.openFile(src) && t.ok;
+        rows = loader.loadedData();
+    });
+    t.rows = rows.size();
+    t.save = bench::bestOf(reps, [&] {
+        KCSVSaver saver;
+        t.ok = saver.saveFile(rows, dst) && t.ok;
+    });
+    return t;
+}
+
+bool timePython(const QString &src, const QString &dst, int reps, Timing &t)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(PythonScript),
+                                             src, dst, QString::number(reps)});
+    if (!python.waitForFinished(-1) || python.exitCode() != 0)
+        return false;
+    const QList<QByteArray> parts = python.readAllStandardOutput().trimmed().split(' ');
+    if (parts.size() != 3)
+        return false;
+    t.load = parts.at(0).toDouble();
+    t.save = parts.at(1).toDouble();
+    t.rows = parts.at(2).toInt();
+    return true;
+}
+
+QString mbps(qint64 bytes, double s)
+{
+    return QString::number(bytes / MB / s, 'f', 1) + QStringLiteral(" MB/s");
+}
+
+void scalingRow(const QString &name, double small, double large, double factor)
+{
+    const double ratio = large / small;
+    const double limit = factor * 1.1;
+    bench::printRow(name, bench::seconds(large), bench::seconds(small), ratio,
+                    QStringLiteral("<=%1").arg(limit, 0, 'f', 1), bench::verdict(ratio <= limit));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const bool smoke = bench::hasFlag(argc, argv, "--smoke");
+    bench::printHeader();
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 2;
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+
+    struct Size
+    {
+        const char *label;
+        qint64 bytes;
+        int reps;
+    };
+    QList<Size> sizes{
+        {"1 MB", qint64(1 * MB), 5}, {"10 MB", qint64(10 * MB), 3}, {"50 MB", qint64(50 * MB), 2}};
+    if (smoke)
+        sizes = {{"20 KB", 20 * 1024, 1}, {"200 KB", 200 * 1024, 1}};
+
+    QList<Timing> library;
+    bool failed = false;
+    for (const Size &size : sizes) {
+        const QString src = dir.filePath(QStringLiteral("in_%1.txt").arg(size.bytes));
+        writeUtf16(src, programLikeText(size.bytes));
+        const qint64 bytes = QFile(src).size();
+        const Timing lib = timeLibrary(src, out, size.reps);
+        library << lib;
+        failed |= !lib.ok;
+        const QString label = QString::fromLatin1(size.label);
+        Timing py;
+        const bool havePython = !smoke && timePython(src, out, size.reps, py);
+        const QString tag = lib.ok ? QString() : QStringLiteral("ERROR: loader/saver failed");
+        if (havePython) {
+            const bool rowsMatch = py.rows == lib.rows;
+            bench::printRow(QStringLiteral("csv load %1 vs python csv").arg(label),
+                            mbps(bytes, lib.load), mbps(bytes, py.load), py.load / lib.load,
+                            QStringLiteral(">1"),
+                            tag.isEmpty() ? (rowsMatch ? bench::verdict(py.load > lib.load)
+                                                       : QStringLiteral("ERROR: row counts"))
+                                          : tag);
+            bench::printRow(QStringLiteral("csv save %1 vs python csv").arg(label),
+                            mbps(bytes, lib.save), mbps(bytes, py.save), py.save / lib.save,
+                            QStringLiteral(">1"),
+                            tag.isEmpty() ? bench::verdict(py.save > lib.save) : tag);
+        } else {
+            bench::printRow(QStringLiteral("csv load %1").arg(label), mbps(bytes, lib.load),
+                            QStringLiteral("-"), bench::NaN, QString(), tag);
+            bench::printRow(QStringLiteral("csv save %1").arg(label), mbps(bytes, lib.save),
+                            QStringLiteral("-"), bench::NaN, QString(), tag);
+        }
+        QFile::remove(src);
+    }
+    if (library.size() >= 2) {
+        const QString a = QString::fromLatin1(sizes.at(0).label);
+        const QString b = QString::fromLatin1(sizes.at(1).label);
+        const double factor = double(sizes.at(1).bytes) / sizes.at(0).bytes;
+        scalingRow(QStringLiteral("csv load scaling %1 -> %2").arg(a, b), library.at(0).load,
+                   library.at(1).load, factor);
+        scalingRow(QStringLiteral("csv save scaling %1 -> %2").arg(a, b), library.at(0).save,
+                   library.at(1).save, factor);
+    }
+    if (library.size() >= 3) {
+        const QString a = QString::fromLatin1(sizes.at(1).label);
+        const QString b = QString::fromLatin1(sizes.at(2).label);
+        const double factor = double(sizes.at(2).bytes) / sizes.at(1).bytes;
+        scalingRow(QStringLiteral("csv load scaling %1 -> %2").arg(a, b), library.at(1).load,
+                   library.at(2).load, factor);
+        scalingRow(QStringLiteral("csv save scaling %1 -> %2").arg(a, b), library.at(1).save,
+                   library.at(2).save, factor);
+    }
+
+    // The hard shapes, each at a tenth and at full size.
+    const int lines = smoke ? 1000 : 100000;
+    const int quotes = smoke ? 10000 : 1000000;
+    const int reps = smoke ? 1 : 5;
+    struct Shape
+    {
+        QString label;
+        QString small;
+        QString large;
+    };
+    const Shape shapes[] = {
+        {QStringLiteral("quoted field %1 -> %2 lines").arg(lines / 10).arg(lines),
+         spanningFieldText(lines / 10), spanningFieldText(lines)},
+        {QStringLiteral("%1 -> %2 doubled quotes").arg(quotes / 10).arg(quotes),
+         doubledQuotesText(quotes / 10), doubledQuotesText(quotes)}};
+    for (const Shape &shape : shapes) {
+        const QString small = dir.filePath(QStringLiteral("small.txt"));
+        const QString large = dir.filePath(QStringLiteral("large.txt"));
+        writeUtf16(small, shape.small);
+        writeUtf16(large, shape.large);
+        const Timing s = timeLibrary(small, out, reps);
+        const Timing l = timeLibrary(large, out, reps);
+        failed |= !s.ok || !l.ok;
+        scalingRow(QStringLiteral("csv load scaling, %1").arg(shape.label), s.load, l.load, 10);
+        scalingRow(QStringLiteral("csv save scaling, %1").arg(shape.label), s.save, l.save, 10);
+    }
+    return failed ? 1 : 0;
+}
