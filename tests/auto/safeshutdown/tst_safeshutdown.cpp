@@ -1,0 +1,193 @@
+// The host may unload the driver at any moment, also in the middle of a program transfer. The
+// destructor must then stop the worker promptly (it must never kill the thread), and must not
+// leave anything behind that warns or crashes later.
+
+#include "CommunicatorCommand.h"
+#include "DriverDCP30.h"
+#include "FaultPlan.h"
+#include "FileAccessor.h"
+#include "ProgramFormat.h"
+#include "SimulatedPort.h"
+#include "WorkerHarness.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QtTest>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+class Command : public CommunicatorCommand
+{
+public:
+    explicit Command(const QString &a) { address = a; }
+};
+
+void writeByte(DriverDCP30 &driver, PortObject *port, const QString &address, int value)
+{
+    Command c(address);
+    QByteArray v(1, char(value));
+    driver.writeTag(port, &c, v);
+}
+
+struct ZelEnv
+{
+    ZelEnv() { qApp->setProperty("zel_env", 1); }
+    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
+};
+
+// Warnings and criticals from any thread; the test checks the count after every destruction.
+std::atomic<int> g_warnings{0};
+QtMessageHandler g_previousHandler = nullptr;
+
+void countingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        ++g_warnings;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+QByteArray csvBytes(const QList<QStringList> &rows)
+{
+    QString text;
+    for (const QStringList &row : rows)
+        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    QByteArray bytes("\xff\xfe", 2);
+    for (const QChar c : text) {
+        bytes.append(char(c.unicode() & 0xff));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+int percentile(QVector<qint64> sorted, double p)
+{
+    std::sort(sorted.begin(), sorted.end());
+    const int i = std::min(int(sorted.size()) - 1, int(p * sorted.size()));
+    return int(sorted.at(i));
+}
+
+} // namespace
+
+class tst_SafeShutdown : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_previousHandler = qInstallMessageHandler(countingHandler); }
+    void cleanupTestCase()
+    {
+        qInstallMessageHandler(g_previousHandler);
+        WorkerHarness::removeAppFiles();
+    }
+
+    void destroyDuringTransfers_data();
+    void destroyDuringTransfers();
+};
+
+void tst_SafeShutdown::destroyDuringTransfers_data()
+{
+    QTest::addColumn<bool>("realPauses");
+    QTest::addColumn<int>("readTimeoutMs");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("rounds");
+    // Zero pauses: the worker is always inside a port call or between steps.
+    QTest::newRow("zero pauses") << false << 5 << QStringList{"any:p=0.2:no-reply"} << 100;
+    // Real pauses (up to 300 ms per exchange): the destructor must wake the sleeping worker
+    // rather than wait the pause out.
+    QTest::newRow("real pauses") << true << 20 << QStringList{"any:p=0.2:no-reply"} << 100;
+}
+
+void tst_SafeShutdown::destroyDuringTransfers()
+{
+    QFETCH(bool, realPauses);
+    QFETCH(int, readTimeoutMs);
+    QFETCH(QStringList, faults);
+    QFETCH(int, rounds);
+
+    const quint32 seed = quint32(QDateTime::currentMSecsSinceEpoch() & 0xffffffffu);
+    qInfo("safe shutdown: seed %u", seed);
+    QRandomGenerator random(seed);
+
+    FaultPlan plan;
+    QString error;
+    QVERIFY2(FaultPlan::parse(faults, plan, &error, seed), qPrintable(error));
+    SimulatedPort port;
+    port.setFaultPlan(plan);
+    port.setReadTimeout(readTimeoutMs);
+    {
+        QFile f(WorkerHarness::appFile(QStringLiteral("PROG_5.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ProgramFormat format;
+        QList<QStringList> rows;
+        format.generalHead(rows);
+        const QStringList records = port.simulator().programRecords(1);
+        for (int s = 1; s <= records.size(); ++s)
+            format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
+        f.write(csvBytes(rows));
+    }
+
+    ZelEnv env;
+    QVector<qint64> micros;
+    int midTransfer = 0;
+    for (int round = 0; round < rounds; ++round) {
+        port.simulator().closeAnyFile();
+        QPointer<QThread> thread;
+        QPointer<FileAccessor> worker;
+        qint64 elapsed = 0;
+        {
+            auto driver = std::make_unique<DriverDCP30>();
+            QVERIFY(driver->worker());
+            thread = driver->workerThread();
+            worker = driver->worker();
+            if (!realPauses)
+                driver->worker()->setPauseHook([](int) {});
+            const bool read = random.bounded(2) == 0;
+            writeByte(*driver, &port, "ProgramID0", read ? 1 : 5);
+            writeByte(*driver, &port, "SegCnt0", 8);
+            writeByte(*driver, &port, read ? "RF0" : "WF0", 1);
+            // A random moment: before the worker took the request, inside it, or after it.
+            const int waitUs = int(random.bounded(realPauses ? 400000 : 3000));
+            QElapsedTimer wait;
+            wait.start();
+            while (wait.nsecsElapsed() / 1000 < waitUs)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+
+            Command rf(read ? QStringLiteral("RF0") : QStringLiteral("WF0"));
+            if (driver->readTag(&port, &rf) == QByteArray(1, 1))
+                ++midTransfer;
+            QElapsedTimer timer;
+            timer.start();
+            driver.reset();
+            elapsed = timer.nsecsElapsed() / 1000;
+        }
+        micros << elapsed;
+        QVERIFY2(
+            elapsed < 1500000,
+            qPrintable(QStringLiteral("round %1: destructor took %2 us").arg(round).arg(elapsed)));
+        QVERIFY(worker.isNull());
+        QVERIFY(thread);
+        QVERIFY(thread->isFinished());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(thread.isNull());
+        QCOMPARE(g_warnings.load(), 0);
+        // Nothing touches the port once the driver is gone.
+        const int exchangesAfter = port.exchangeCount();
+        QTest::qWait(1);
+        QCOMPARE(port.exchangeCount(), exchangesAfter);
+    }
+    qInfo("safe shutdown (%s): %d destructions, %d in the middle of a transfer; destructor "
+          "median %d us, p90 %d us, p99 %d us, max %d us",
+          QTest::currentDataTag(), rounds, midTransfer, percentile(micros, 0.5),
+          percentile(micros, 0.9), percentile(micros, 0.99), percentile(micros, 1.0));
+    // The moments must have hit running transfers, or the test proves nothing.
+    QVERIFY(midTransfer > rounds / 4);
+}
+
+QTEST_GUILESS_MAIN(tst_SafeShutdown)
+#include "tst_safeshutdown.moc"
