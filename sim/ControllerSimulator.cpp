@@ -3,7 +3,6 @@
 #include "DemoPrograms.h"
 
 #include <QLoggingCategory>
-#include <QMutexLocker>
 
 Q_LOGGING_CATEGORY(lcControllerSimulator, "dcp30.sim.controller", QtWarningMsg)
 
@@ -99,7 +98,7 @@ QByteArray ControllerSimulator::buildRequest(const QString &text)
 
 QByteArray ControllerSimulator::handleFrame(const QByteArray &frame)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     ++m_frameCount;
     if (frame.size() < 4 || frame.at(0) != STX || !frame.endsWith(QByteArray(1, ETX) + "\r\n")) {
         qCDebug(lcControllerSimulator) << "ignoring a frame without STX ... ETX CR LF:" << frame;
@@ -289,7 +288,7 @@ bool ControllerSimulator::checkRecord(int segment, const QString &record, QStrin
 
 QString ControllerSimulator::segmentRecord(int program, int segment) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!validIndex(program, segment))
         return {};
     const QStringList &records = m_programs.at(program - 1);
@@ -311,7 +310,7 @@ bool ControllerSimulator::setSegmentRecord(int program, int segment, const QStri
     }
     if (!checkRecord(segment, record, error))
         return false;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QStringList &records = m_programs[program - 1];
     while (records.size() < segment)
         records.append(QString());
@@ -321,7 +320,7 @@ bool ControllerSimulator::setSegmentRecord(int program, int segment, const QStri
 
 void ControllerSimulator::clearSegment(int program, int segment)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!validIndex(program, segment))
         return;
     QStringList &records = m_programs[program - 1];
@@ -333,7 +332,7 @@ void ControllerSimulator::clearSegment(int program, int segment)
 
 QStringList ControllerSimulator::programRecords(int program) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (program < 1 || program > ProgramCount)
         return {};
     QStringList records = m_programs.at(program - 1);
@@ -362,41 +361,41 @@ bool ControllerSimulator::setProgramRecords(int program, const QStringList &reco
             return false;
         }
     }
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_programs[program - 1] = records;
     return true;
 }
 
 void ControllerSimulator::clearProgram(int program)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (program >= 1 && program <= ProgramCount)
         m_programs[program - 1].clear();
 }
 
 void ControllerSimulator::clearAllPrograms()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (QStringList &records : m_programs)
         records.clear();
 }
 
 qint16 ControllerSimulator::word(int address) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return address >= 0 && address < WordMemorySize ? m_words.at(address) : 0;
 }
 
 void ControllerSimulator::setWord(int address, qint16 value)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (address >= 0 && address < WordMemorySize)
         m_words[address] = value;
 }
 
 QList<qint32> ControllerSimulator::rangeParameters() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return {m_words.at(SpLowLimitAddress), m_words.at(SpHighLimitAddress),
             m_words.at(Event1TypeAddress), m_words.at(Event2TypeAddress),
             m_words.at(Event3TypeAddress)};
@@ -404,44 +403,44 @@ QList<qint32> ControllerSimulator::rangeParameters() const
 
 int ControllerSimulator::openProgram() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_openProgram;
 }
 
 ControllerSimulator::FileMode ControllerSimulator::openMode() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_openMode;
 }
 
 void ControllerSimulator::closeAnyFile()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_openMode = FileMode::Closed;
     m_openProgram = 0;
 }
 
 void ControllerSimulator::setRunningProgram(int program)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_runningProgram = program;
 }
 
 void ControllerSimulator::setFileWriteInhibited(bool inhibited)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_writeInhibited = inhibited;
 }
 
 int ControllerSimulator::frameCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_frameCount;
 }
 
 void ControllerSimulator::resetToDefaults()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     resetLocked();
 }
 

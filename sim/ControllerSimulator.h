@@ -3,10 +3,11 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <mutex>
 
 // A protocol model of one DCP31/32 program controller at station "01": it takes one request
 // frame (STX text ETX CR LF) and answers the reply bytes. No I/O and no timing; every public
@@ -146,7 +147,7 @@ private:
     static bool checkRecord(int segment, const QString &record, QString *error);
     void resetLocked();
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QVector<QStringList> m_programs; // [program - 1][segment - 1]
     QVector<qint16> m_words;
     int m_openProgram = 0;

@@ -1,8 +1,6 @@
 #include "SimulatedPort.h"
 
-#include <QDeadlineTimer>
-#include <QMutexLocker>
-
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -16,9 +14,9 @@ SimulatedPort::SimulatedPort()
 {
 }
 
-SimulatedPort::SimulatedPort(ControllerSimulator *controller)
-    : m_controller(controller ? controller : nullptr)
+SimulatedPort::SimulatedPort(ControllerSimulator *controller) : m_controller(controller)
 {
+    // A null model would leave the port without a controller: give it one of its own instead.
     if (!m_controller) {
         m_ownController.reset(new ControllerSimulator);
         m_controller = m_ownController.get();
@@ -40,12 +38,10 @@ int SimulatedPort::read(char *buffer, int maxLength)
 {
     if (!buffer || maxLength <= 0)
         return 0;
-    QMutexLocker lock(&m_mutex);
-    QDeadlineTimer deadline(m_readTimeout);
-    while (wholeReplyLength(m_pending) < 0 && !deadline.hasExpired()) {
-        if (!m_arrived.wait(&m_mutex, deadline))
-            break;
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_readTimeout);
+    m_arrived.wait_until(lock, deadline, [this] { return wholeReplyLength(m_pending) >= 0; });
     int n = wholeReplyLength(m_pending);
     if (n < 0)
         n = m_pending.size();
@@ -66,7 +62,7 @@ int SimulatedPort::write(const char *data, int length)
 {
     if (!data || length <= 0)
         return 0;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_written.append(data, length);
     int lf;
     while ((lf = m_written.indexOf('\n')) >= 0) {
@@ -97,7 +93,7 @@ void SimulatedPort::arriveLocked(int exchange, const QByteArray &bytes)
 {
     m_trace.append({Direction::Reply, exchange, bytes});
     m_pending += bytes;
-    m_arrived.wakeAll();
+    m_arrived.notify_all();
 }
 
 bool SimulatedPort::setOption(int key, const QVariant &value)
@@ -106,7 +102,7 @@ bool SimulatedPort::setOption(int key, const QVariant &value)
     const int number = value.toInt(&isInt);
     if (key != OptionDiscardInput || !isInt || number != 0)
         return false;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_pending.isEmpty()) {
         m_trace.append({Direction::Discarded, m_exchanges, m_pending});
         m_pending.clear();
@@ -116,37 +112,37 @@ bool SimulatedPort::setOption(int key, const QVariant &value)
 
 int SimulatedPort::retryCount()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_retryCount;
 }
 
 void SimulatedPort::setRetryCount(int count)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_retryCount = count;
 }
 
 void SimulatedPort::setReadTimeout(int milliseconds)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_readTimeout = qMax(0, milliseconds);
 }
 
 int SimulatedPort::readTimeout() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_readTimeout;
 }
 
 void SimulatedPort::setFaultPlan(const FaultPlan &plan)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_plan = plan;
 }
 
 FaultPlan SimulatedPort::faultPlan() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_plan;
 }
 
@@ -154,30 +150,36 @@ void SimulatedPort::injectInput(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     arriveLocked(m_exchanges, bytes);
 }
 
 int SimulatedPort::pendingByteCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_pending.size();
 }
 
 int SimulatedPort::exchangeCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_exchanges;
 }
 
 QList<SimulatedPort::TraceEntry> SimulatedPort::trace() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_trace;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // A deep copy: the caller's thread then shares no container data with the port's writers.
+    QList<TraceEntry> copy;
+    copy.reserve(m_trace.size());
+    for (const TraceEntry &entry : m_trace)
+        copy.append({entry.direction, entry.exchange,
+                     QByteArray(entry.bytes.constData(), entry.bytes.size())});
+    return copy;
 }
 
 void SimulatedPort::clearTrace()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_trace.clear();
 }

@@ -7,10 +7,10 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 // An in-process port object wired to a ControllerSimulator, for tests and the fault soak.
 //
@@ -44,7 +44,8 @@ public:
 
     // With its own controller model (in its default state).
     SimulatedPort();
-    // With a controller model shared with others; it must outlive the port.
+    // With a controller model shared with others; it must outlive the port. A null pointer gives
+    // the port a model of its own.
     explicit SimulatedPort(ControllerSimulator *controller);
     ~SimulatedPort() override;
 
@@ -80,8 +81,8 @@ private:
 
     std::unique_ptr<ControllerSimulator> m_ownController;
     ControllerSimulator *m_controller;
-    mutable QMutex m_mutex;
-    QWaitCondition m_arrived;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_arrived;
     FaultPlan m_plan;
     QByteArray m_written; // bytes of a frame not yet complete
     QByteArray m_pending;

@@ -1,11 +1,11 @@
 #include "SimulatedPort.h"
 
-#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -224,13 +224,13 @@ void tst_SimulatedPort::readWaitsForReplyFromAnotherThread()
 {
     SimulatedPort port;
     port.setReadTimeout(10000);
-    std::unique_ptr<QThread> writer(QThread::create([&port] {
-        QThread::msleep(50);
+    std::thread writer([&port] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         send(port, frame("FO,1,R,0"));
-    }));
-    writer->start();
-    QCOMPARE(receive(port), OkReply);
-    QVERIFY(writer->wait(10000));
+    });
+    const QByteArray reply = receive(port);
+    writer.join();
+    QCOMPARE(reply, OkReply);
 }
 
 void tst_SimulatedPort::retryCount()
@@ -304,15 +304,14 @@ void tst_SimulatedPort::concurrentCallers()
     // worker reads must belong to its own request.
     SimulatedPort port;
     std::atomic<bool> done{false};
-    std::unique_ptr<QThread> host(QThread::create([&] {
+    std::thread host([&] {
         while (!done) {
             port.retryCount();
             port.setOption(3, 0);
             port.trace();
             port.faultPlan();
         }
-    }));
-    host->start();
+    });
     int wrong = 0;
     for (int i = 0; i < 2000; ++i) {
         const int address = 100 + i % 16;
@@ -327,7 +326,7 @@ void tst_SimulatedPort::concurrentCallers()
             port.clearTrace();
     }
     done = true;
-    QVERIFY(host->wait(10000));
+    host.join();
     QCOMPARE(wrong, 0);
 }
 
