@@ -102,8 +102,11 @@ bool KCSVInterface::confirmFormat()
 
 bool KCSVInterface::isOnGuiThread() const
 {
+    // The caller's thread is checked too: an object left on the GUI thread but used from a worker
+    // must not create widgets there.
     QCoreApplication *app = QCoreApplication::instance();
-    return qobject_cast<QApplication *>(app) && thread() == app->thread();
+    return qobject_cast<QApplication *>(app) && thread() == app->thread() &&
+           QThread::currentThread() == app->thread();
 }
 
 QString KCSVInterface::startDirectory() const

@@ -53,8 +53,8 @@ signals:
     void updateStatus(QString description, QVariant value);
 
 protected:
-    // True when this object lives on the application object's thread and that application can
-    // show widgets (a QApplication); only then may the library show dialogs.
+    // True when this object lives on the application object's thread, is used from it, and that
+    // application can show widgets (a QApplication); only then may the library show dialogs.
     bool isOnGuiThread() const;
     // The directory the file dialogs start in: "default_dir" when it holds a path, otherwise the
     // application's directory.

@@ -5,18 +5,24 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QTextStream>
+#include <QTextCodec>
 
 namespace {
 
 const QChar Quote = QLatin1Char('"');
 const QChar LineFeed = QLatin1Char('\n');
 const QChar CarriageReturn = QLatin1Char('\r');
+// Characters collected before they are encoded and written.
+const int ChunkSize = 64 * 1024;
 
 // Appends text with every line feed written as CR LF, as a text-mode device on the Windows target
 // stores it; a carriage return already in front of a line feed is kept, as that target does.
 void appendWithCrLf(QString &out, const QString &text)
 {
+    if (!text.contains(LineFeed)) {
+        out += text;
+        return;
+    }
     for (const QChar ch : text) {
         if (ch == LineFeed)
             out.append(CarriageReturn);
@@ -64,31 +70,43 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
         return false;
     }
 
-    {
-        // Nothing reaches the stream for a table without cells, so not even the byte-order mark
-        // is written and the file ends up empty.
-        QTextStream stream(&file);
-        stream.setCodec(streamCodec());
-        stream.setGenerateByteOrderMark(generateByteOrderMark);
+    // The rows are encoded here rather than through a text stream, which would swallow a short
+    // write: every write is checked, and a file that is not complete is never committed.
+    // Nothing is encoded for a table without cells, so not even the byte-order mark is written
+    // and the file ends up empty.
+    QTextEncoder encoder(streamCodec(), generateByteOrderMark ? QTextCodec::DefaultConversion
+                                                              : QTextCodec::IgnoreHeader);
+    bool written = true;
+    QString chunk;
+    auto writeChunk = [&] {
+        if (chunk.isEmpty())
+            return;
+        const QByteArray bytes = encoder.fromUnicode(chunk);
+        written = file.write(bytes) == bytes.size();
+        chunk.clear();
+    };
 
-        const QString delim = delimiter();
-        QString line;
-        QString fileText;
-        for (const QStringList &row : qAsConst(datas)) {
-            if (row.isEmpty())
-                continue;
-            line.clear();
-            for (int k = 0; k < row.size(); ++k) {
-                if (k > 0)
-                    line += delim;
-                line += encodeCell(row.at(k), delim);
-            }
-            line += LineFeed;
-            fileText.clear();
-            appendWithCrLf(fileText, line);
-            stream << fileText;
+    const QString delim = delimiter();
+    for (const QStringList &row : qAsConst(datas)) {
+        if (row.isEmpty())
+            continue;
+        for (int k = 0; k < row.size(); ++k) {
+            if (k > 0)
+                appendWithCrLf(chunk, delim);
+            appendWithCrLf(chunk, encodeCell(row.at(k), delim));
         }
-        stream.flush();
+        chunk += QLatin1String("\r\n");
+        if (chunk.size() >= ChunkSize) {
+            writeChunk();
+            if (!written)
+                break;
+        }
+    }
+    if (written)
+        writeChunk();
+    if (!written || !file.flush()) {
+        qCWarning(lcCsv) << "cannot write" << fileName << ":" << file.errorString();
+        file.cancelWriting();
     }
 
     // Only a complete file replaces the previous one; a failed commit (a full disk, say) leaves it
