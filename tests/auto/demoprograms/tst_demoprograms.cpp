@@ -1,5 +1,6 @@
 #include "ControllerSimulator.h"
 #include "DemoPrograms.h"
+#include "ProgramFormat.h"
 
 #include <QtTest>
 
@@ -68,6 +69,8 @@ class tst_DemoPrograms : public QObject
 private slots:
     void recordsAreValid_data();
     void recordsAreValid();
+    void recordsSurviveTheDriversRoundTrip_data();
+    void recordsSurviveTheDriversRoundTrip();
     void checkerRejectsBrokenRecords_data();
     void checkerRejectsBrokenRecords();
     void onlyProgramsOneToThreeAreSeeded();
@@ -95,6 +98,34 @@ void tst_DemoPrograms::recordsAreValid()
         const QStringList found = problems(s, records.at(s - 1));
         QVERIFY2(found.isEmpty(),
                  qPrintable(QString("segment %1: %2").arg(s).arg(found.join(", "))));
+    }
+}
+
+void tst_DemoPrograms::recordsSurviveTheDriversRoundTrip_data()
+{
+    recordsAreValid_data();
+}
+
+void tst_DemoPrograms::recordsSurviveTheDriversRoundTrip()
+{
+    QFETCH(int, program);
+
+    // Read into CSV rows the way a read transfer does, then validate and rebuild each record
+    // the way a write transfer does, with the ranges the controller reports.
+    ControllerSimulator sim;
+    ProgramFormat format;
+    format.setParameters(sim.rangeParameters());
+    const QStringList records = sim.programRecords(program);
+    QList<QStringList> rows;
+    for (int s = 1; s <= records.size(); ++s)
+        format.HEX2CSV(s, records.at(s - 1) + "\x03\r\n", rows);
+    QCOMPARE(rows.size(), records.size());
+    for (int s = 1; s <= records.size(); ++s) {
+        QString rebuilt;
+        QStringList errors;
+        QVERIFY2(format.validateDataRow(s, rows, rebuilt, errors),
+                 qPrintable(QString("segment %1: %2").arg(s).arg(errors.join(" | "))));
+        QCOMPARE(rebuilt, records.at(s - 1));
     }
 }
 
