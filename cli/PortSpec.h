@@ -1,0 +1,25 @@
+#ifndef PORTSPEC_H
+#define PORTSPEC_H
+
+#include <QString>
+
+// Where a command talks to the controller, as given with --port:
+//   "sim"                  the built-in simulated controller, in this process
+//   "tcp:HOST:PORTNUMBER"  a serial-to-Ethernet converter (HOST may be "[v6 address]")
+//   anything else          the path of a serial device (/dev/ttyUSB0, a pseudo-terminal)
+class PortSpec
+{
+public:
+    enum class Kind { Simulated, Serial, Tcp };
+
+    Kind kind = Kind::Simulated;
+    QString path; // Serial
+    QString host; // Tcp
+    quint16 tcpPort = 0;
+
+    // False with a one-line reason in *error for a text that names no port.
+    static bool parse(const QString &text, PortSpec &spec, QString *error);
+    QString toString() const;
+};
+
+#endif

@@ -1,0 +1,64 @@
+#include "SignalWatcher.h"
+
+#include <QSocketNotifier>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// The write end of the pipe of the one active watcher, for the signal handler.
+std::atomic<int> writeEnd{-1};
+struct sigaction previousInt;
+struct sigaction previousTerm;
+} // namespace
+
+SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
+{
+    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    writeEnd.store(m_pipe[1]);
+    struct sigaction action = {};
+    action.sa_handler = &SignalWatcher::handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &previousInt);
+    ::sigaction(SIGTERM, &action, &previousTerm);
+    m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readPipe);
+}
+
+SignalWatcher::~SignalWatcher()
+{
+    if (m_pipe[0] < 0)
+        return;
+    ::sigaction(SIGINT, &previousInt, nullptr);
+    ::sigaction(SIGTERM, &previousTerm, nullptr);
+    writeEnd.store(-1);
+    delete m_notifier;
+    ::close(m_pipe[0]);
+    ::close(m_pipe[1]);
+}
+
+void SignalWatcher::handler(int signalNumber)
+{
+    const int saved = errno;
+    const int fd = writeEnd.load();
+    if (fd >= 0) {
+        const char byte = char(signalNumber);
+        ssize_t ignored = ::write(fd, &byte, 1);
+        (void)ignored;
+    }
+    errno = saved;
+}
+
+void SignalWatcher::readPipe()
+{
+    char bytes[16];
+    const ssize_t n = ::read(m_pipe[0], bytes, sizeof bytes);
+    for (ssize_t i = 0; i < n; ++i)
+        emit signalled(int(bytes[i]));
+}

@@ -1,0 +1,34 @@
+#ifndef SIGNALWATCHER_H
+#define SIGNALWATCHER_H
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGINT and SIGTERM into a Qt signal in the event loop, so a long-running command can end
+// cleanly (closing its line, flushing its output) when it is interrupted. The handler only writes
+// the signal number into a pipe; everything else happens in the event loop.
+class SignalWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SignalWatcher(QObject *parent = nullptr);
+    // Puts the previous handlers back.
+    ~SignalWatcher() override;
+
+    bool isValid() const { return m_notifier != nullptr; }
+
+signals:
+    void signalled(int signalNumber);
+
+private slots:
+    void readPipe();
+
+private:
+    static void handler(int signalNumber);
+
+    int m_pipe[2] = {-1, -1};
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+#endif

@@ -1,0 +1,184 @@
+#include "ValidateCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "DriverInterface.h"
+#include "ExitCode.h"
+#include "KCSVLoader.h"
+#include "PluginHost.h"
+#include "PollingThread.h"
+#include "PortObject.h"
+#include "PortSetup.h"
+#include "ProgramFormat.h"
+
+#include <QFileInfo>
+#include <QMap>
+
+namespace {
+
+const int MaxSegments = 30;
+
+// Up to four answer bytes as a little-endian signed integer, as the plugin reads them.
+qint32 int32Of(const QByteArray &bytes)
+{
+    quint32 value = 0;
+    const int n = qMin(4, bytes.size());
+    for (int i = 0; i < n; ++i)
+        value |= quint32(quint8(bytes.at(i))) << (8 * i);
+    return qint32(value);
+}
+
+} // namespace
+
+QStringList ValidateCommand::problems(const QList<QStringList> &rows, int segmentCnt,
+                                      const QList<int> &paras)
+{
+    ProgramFormat format;
+    format.setParameters(paras);
+    QMap<int, QString> records;
+    QStringList errors;
+    format.validateSegments(segmentCnt, rows, records, errors);
+    // A write with nothing valid to send says so in its log as well.
+    if (segmentCnt >= 1 && records.isEmpty())
+        errors << QStringLiteral(
+            "\nThere is no data to write out. Maybe the format of all segments are incorrect.");
+    if (!errors.isEmpty())
+        errors.prepend(QStringLiteral("Program 1:"));
+    return errors;
+}
+
+int ValidateCommand::run(const QStringList &arguments)
+{
+    CommandLine line(
+        QStringLiteral("validate"),
+        {QStringLiteral("validate FILE [--segments M] [--sp-limits LOW,HIGH] "
+                        "[--event-types T1,T2,T3] [--port PORT]")},
+        QStringLiteral(
+            "Checks a program CSV file the way a program write checks it, without writing\n"
+            "anything, and prints every problem exactly as the write error log would hold it.\n"
+            "The range parameters (SP1 limits, event types of events 1 to 3) come from the\n"
+            "options, and those not given from the controller at --port."));
+    line.addOption(QStringLiteral("segments"), QStringLiteral("M"),
+                   QStringLiteral("segments to check, 1 to 30 (default: the file's data rows)"));
+    line.addOption(QStringLiteral("sp-limits"), QStringLiteral("LOW,HIGH"),
+                   QStringLiteral("SP1 lower and upper limit"));
+    line.addOption(QStringLiteral("event-types"), QStringLiteral("T1,T2,T3"),
+                   QStringLiteral("event types of events 1, 2 and 3"));
+    PortSetup::declare(line);
+    line.addOption(QStringLiteral("quiet"), QString(),
+                   QStringLiteral("no summary when the file is valid"));
+
+    if (!line.parse(arguments))
+        return line.badArguments();
+    if (line.helpRequested()) {
+        Console::out(line.helpText());
+        return ExitCode::Success;
+    }
+    const QStringList words = line.positional();
+    if (words.isEmpty())
+        return line.badArguments(QStringLiteral("name the program CSV file to check"));
+    if (words.size() > 1)
+        return line.badArguments(QStringLiteral("unexpected argument \"%1\"").arg(words.at(1)));
+    const QString fileName = words.first();
+    int segments = 0;
+    QList<int> limits;
+    QList<int> eventTypes;
+    PortSetup portSetup;
+    if (!line.intValue(QStringLiteral("segments"), 1, MaxSegments, segments) ||
+        (line.isSet(QStringLiteral("sp-limits")) &&
+         !line.intListValue(QStringLiteral("sp-limits"), 2, limits)) ||
+        (line.isSet(QStringLiteral("event-types")) &&
+         !line.intListValue(QStringLiteral("event-types"), 3, eventTypes)) ||
+        !portSetup.parse(line))
+        return line.badArguments();
+    const bool quiet = line.isSet(QStringLiteral("quiet"));
+
+    // The loader the plugin uses, in a non-interactive application: its reports become messages.
+    KCSVLoader loader;
+    const bool opened = loader.openFile(fileName);
+    QList<QStringList> rows;
+    if (opened)
+        rows = loader.loadedData();
+    if (!opened || rows.isEmpty()) {
+        loader.loadedData();
+        const bool unreadable = loader.statusCode() == KCSVLoader::OpenFailed ||
+                                loader.statusCode() == KCSVLoader::NoFileName;
+        Console::error(
+            QStringLiteral("dcp30: %1 %2:")
+                .arg(unreadable ? QStringLiteral("cannot open") : QStringLiteral("cannot load"),
+                     fileName));
+        Console::error(loader.errorMessageList().join(QLatin1Char('\n')));
+        return unreadable ? ExitCode::CannotOpen : ExitCode::Failed;
+    }
+    for (const QString &warning : loader.warningMessageList())
+        Console::error(QStringLiteral("dcp30: warning: %1").arg(warning));
+    rows.removeFirst();
+    if (segments == 0)
+        segments = qBound(1, rows.size(), MaxSegments);
+
+    if (limits.isEmpty() || eventTypes.isEmpty()) {
+        PluginHost host;
+        QString reason;
+        if (!host.load(true, &reason)) {
+            Console::error(QStringLiteral("dcp30: %1").arg(reason));
+            return ExitCode::CannotOpen;
+        }
+        std::unique_ptr<PortObject> port =
+            portSetup.open(host.driver()->getDefaultCommText(), &reason);
+        if (!port) {
+            Console::error(QStringLiteral("dcp30: %1").arg(reason));
+            return ExitCode::CannotOpen;
+        }
+        // The same reads the plugin makes before a write, through its delegated readTag.
+        QList<int> fromController;
+        PollingThread::run([&]() {
+            const QByteArray spLimits = host.readTag(port.get(), QStringLiteral("RAM4509"), 3, 2);
+            if (spLimits.size() < 8) {
+                reason = QStringLiteral("RAM4509");
+                return 0;
+            }
+            fromController << int32Of(spLimits.left(4)) << int32Of(spLimits.mid(4, 4));
+            for (const char *address : {"RAM3501", "RAM3505", "RAM3509"}) {
+                const QByteArray value = host.readTag(port.get(), QLatin1String(address), 3, 1);
+                if (value.size() < 4) {
+                    reason = QLatin1String(address);
+                    return 0;
+                }
+                fromController << int32Of(value);
+            }
+            return 0;
+        });
+        host.unload();
+        if (fromController.size() != 5) {
+            Console::error(QStringLiteral("dcp30: the controller at %1 did not answer the read of "
+                                          "%2 (range parameters); give --sp-limits and "
+                                          "--event-types instead")
+                               .arg(portSetup.spec.toString(), reason));
+            return ExitCode::CannotOpen;
+        }
+        if (limits.isEmpty())
+            limits = fromController.mid(0, 2);
+        if (eventTypes.isEmpty())
+            eventTypes = fromController.mid(2, 3);
+    }
+    const QList<int> paras = limits + eventTypes;
+
+    const QStringList lines = problems(rows, segments, paras);
+    if (!lines.isEmpty()) {
+        for (const QString &text : lines)
+            Console::out(text);
+        return ExitCode::Failed;
+    }
+    if (!quiet) {
+        Console::error(QStringLiteral("dcp30: %1: segments 1 to %2 are valid (SP1 %3 to %4, event "
+                                      "types %5, %6, %7)")
+                           .arg(QFileInfo(fileName).fileName())
+                           .arg(segments)
+                           .arg(paras.at(0))
+                           .arg(paras.at(1))
+                           .arg(paras.at(2))
+                           .arg(paras.at(3))
+                           .arg(paras.at(4)));
+    }
+    return ExitCode::Success;
+}

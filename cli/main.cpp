@@ -1,0 +1,76 @@
+// dcp30: the command-line host of the DCP30 driver plugin. It loads the plugin as the HMI
+// runtime does and drives it from a terminal: program reads and writes, tag access, program file
+// checks, and a simulated controller on a real line.
+
+#include "Console.h"
+#include "ExitCode.h"
+#include "SimulateCommand.h"
+#include "TagCommand.h"
+#include "TransferCommand.h"
+#include "ValidateCommand.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+
+namespace {
+
+const char usageText[] =
+    "Usage: dcp30 read     --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
+    "[--out FILE]\n"
+    "       dcp30 write    --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
+    "[--csv FILE]\n"
+    "       dcp30 validate FILE [--segments M] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
+    "[--port PORT]\n"
+    "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
+    "       dcp30 tag set ADDRESS VALUE [--port PORT]\n"
+    "       dcp30 simulate (--pty | --tcp PORTNUMBER) [--fault SPEC]...";
+
+const char helpText[] =
+    "\n\n"
+    "Drives the DCP30 driver plugin (a Yamatake DCP31/32 program controller) from a terminal.\n"
+    "  read      read a program from the controller into PROG_<N>.txt\n"
+    "  write     write PROG_<N>.txt (or --csv FILE) into the controller\n"
+    "  validate  check a program CSV file as a write would, writing nothing\n"
+    "  tag       read or write one tag through the plugin\n"
+    "  simulate  run the simulated controller on a pseudo-terminal or a TCP port\n"
+    "PORT is sim (default: the built-in simulated controller), a serial device such as\n"
+    "/dev/ttyUSB0, or tcp:HOST:PORTNUMBER. \"dcp30 <command> --help\" shows a command's options.\n"
+    "Exit status: 0 done, 1 the transfer or check failed, 2 bad arguments, 3 the plugin, the\n"
+    "port or a file could not be opened.";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dcp30"));
+    // A converter that drops the connection must end in an error, not in SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty()) {
+        Console::error(QStringLiteral("dcp30: name a command"));
+        Console::error(QLatin1String(usageText));
+        return ExitCode::BadArguments;
+    }
+    const QString command = arguments.takeFirst();
+    if (command == QLatin1String("read"))
+        return TransferCommand::run(TransferCommand::Direction::Read, arguments);
+    if (command == QLatin1String("write"))
+        return TransferCommand::run(TransferCommand::Direction::Write, arguments);
+    if (command == QLatin1String("validate"))
+        return ValidateCommand::run(arguments);
+    if (command == QLatin1String("tag"))
+        return TagCommand::run(arguments);
+    if (command == QLatin1String("simulate"))
+        return SimulateCommand::run(arguments);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
+        Console::out(QLatin1String(usageText) + QLatin1String(helpText));
+        return ExitCode::Success;
+    }
+    Console::error(QStringLiteral("dcp30: unknown command \"%1\"").arg(command));
+    Console::error(QLatin1String(usageText));
+    return ExitCode::BadArguments;
+}
