@@ -298,6 +298,7 @@ QByteArray DriverDCP30::readTag(PortObject *port, CommunicatorCommand *command)
         return oneByte(m_re.load(std::memory_order_relaxed) ? 1 : 0);
 
     // While a transfer runs the worker alone uses the port.
+    std::lock_guard<std::mutex> line(m_lineLock);
     if (m_rf.load(std::memory_order_relaxed) || m_wf.load(std::memory_order_relaxed))
         return QByteArray();
     if (!m_linkDriver)
@@ -340,18 +341,19 @@ bool DriverDCP30::writeTag(PortObject *port, CommunicatorCommand *command, QByte
         const int storageType = m_storageType.load(std::memory_order_relaxed);
         if (programId < 1 || programId > MaxProgramId || segCnt < 1 || segCnt > MaxSegmentCount)
             return true;
+        QList<int> paras;
         {
-            std::lock_guard<std::mutex> guard(m_startLock);
+            std::lock_guard<std::mutex> line(m_lineLock);
             if (m_rf.load(std::memory_order_relaxed) || m_wf.load(std::memory_order_relaxed))
                 return true;
             (read ? m_rf : m_wf).store(true, std::memory_order_relaxed);
+            if (!read)
+                paras = readRangeParameters();
         }
-        if (read) {
+        if (read)
             emit readProgramFileProcess(programId, segCnt, storageType);
-        } else {
-            const QList<int> paras = readRangeParameters();
+        else
             emit writeProgramFileProcess(paras, programId, segCnt, storageType);
-        }
         return true;
     }
     if (address == QLatin1String("WE0")) {
@@ -365,6 +367,7 @@ bool DriverDCP30::writeTag(PortObject *port, CommunicatorCommand *command, QByte
         return true;
     }
 
+    std::lock_guard<std::mutex> line(m_lineLock);
     if (m_rf.load(std::memory_order_relaxed) || m_wf.load(std::memory_order_relaxed))
         return false;
     // The link driver's own answer is not passed on (the host treats delegated writes alike).

@@ -99,9 +99,11 @@ private:
     FileAccessor *m_worker = nullptr;
     std::atomic<int> m_errorHold{100};
 
-    // Makes "check both flags clear, then raise one" a single step for concurrent host threads,
-    // so two simultaneous starts never both succeed. Held only for that step.
-    std::mutex m_startLock;
+    // The line belongs either to the link driver or to a transfer. Held across "no transfer
+    // runs, so ask the link driver" and across "both flags clear, so raise one (and read the
+    // range parameters)": a delegated exchange can never overlap the worker's, and two
+    // simultaneous starts never both succeed. Own tags never take it.
+    std::mutex m_lineLock;
 };
 
 #endif

@@ -64,8 +64,8 @@ QByteArray littleEndian(qint32 a, qint32 b)
 
 struct ZelEnv
 {
-    ZelEnv() { qApp->setProperty("zel_env", 1); }
-    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
+    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
+    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
 };
 
 } // namespace

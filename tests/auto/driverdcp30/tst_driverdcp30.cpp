@@ -53,8 +53,8 @@ template <typename T> void invoke(QObject *o, const char *slot, const char *type
 
 struct ZelEnv
 {
-    ZelEnv() { qApp->setProperty("zel_env", 1); }
-    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
+    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
+    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
 };
 
 } // namespace
@@ -64,7 +64,7 @@ class tst_DriverDCP30 : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { qApp->setProperty("zel_env", QVariant()); }
+    void init() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
 
     void operationAnswers();
     void metaObject();

@@ -18,7 +18,7 @@ private slots:
 void tst_DriverWithoutLink::workerWithoutLinkDriver()
 {
     QVERIFY(!QDir(QCoreApplication::applicationDirPath() + "/drivers").exists());
-    qApp->setProperty("zel_env", QStringLiteral("any value"));
+    QCoreApplication::instance()->setProperty("zel_env", QStringLiteral("any value"));
     {
         DriverDCP30 driver;
         QVERIFY(!driver.linkDriver());

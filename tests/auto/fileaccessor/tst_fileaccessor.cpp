@@ -598,10 +598,10 @@ void tst_FileAccessor::namesAndMountPath()
                                       Q_ARG(int, 0)));
     QCOMPARE(mount, QString()); // no device service
     FakeDevice device;
-    qApp->setProperty("KDevice", quint64(quintptr(&device)));
+    QCoreApplication::instance()->setProperty("KDevice", quint64(quintptr(&device)));
     QVERIFY(QMetaObject::invokeMethod(&worker, "getStorageMountPath", Q_RETURN_ARG(QString, mount),
                                       Q_ARG(int, 0)));
-    qApp->setProperty("KDevice", QVariant());
+    QCoreApplication::instance()->setProperty("KDevice", QVariant());
     QCOMPARE(mount, QStringLiteral("/media/storage1"));
 }
 

@@ -21,9 +21,9 @@ class Host
 public:
     explicit Host(bool realPauses = false)
     {
-        qApp->setProperty("zel_env", true);
+        QCoreApplication::instance()->setProperty("zel_env", true);
         driver = std::make_unique<DriverDCP30>();
-        qApp->setProperty("zel_env", QVariant());
+        QCoreApplication::instance()->setProperty("zel_env", QVariant());
         if (!realPauses)
             driver->worker()->setPauseHook([](int) {});
     }

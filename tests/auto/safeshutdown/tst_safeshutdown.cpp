@@ -36,8 +36,8 @@ void writeByte(DriverDCP30 &driver, PortObject *port, const QString &address, in
 
 struct ZelEnv
 {
-    ZelEnv() { qApp->setProperty("zel_env", 1); }
-    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
+    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
+    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
 };
 
 // Warnings and criticals from any thread; the test checks the count after every destruction.
