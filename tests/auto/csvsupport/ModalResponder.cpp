@@ -84,7 +84,6 @@ void ModalResponder::poll()
         seen.directory = dialog->directory().absolutePath();
         seen.nameFilters = dialog->nameFilters();
         seen.acceptMode = dialog->acceptMode();
-        seen.nativeDialog = !dialog->testOption(QFileDialog::DontUseNativeDialog);
     } else {
         seen.kind = QString::fromLatin1(widget->metaObject()->className());
     }

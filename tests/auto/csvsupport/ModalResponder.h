@@ -24,7 +24,6 @@ struct SeenModal
     QString directory;
     QStringList nameFilters;
     QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
-    bool nativeDialog = false;
 };
 
 // Answers the modal widgets that the code under test opens on the GUI thread: every new one is
