@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 namespace {
@@ -47,6 +49,16 @@ bool strictInt(const QString &text, int &value)
     }
     value = trimmed.toInt(&ok);
     return ok;
+}
+
+// Unix98 pseudo-terminal devices (/dev/pts/N) have the major numbers 136 to 143.
+bool isPseudoTerminal(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int number = major(info.st_rdev);
+    return number >= 136 && number <= 143;
 }
 
 QString systemError()
@@ -169,11 +181,12 @@ bool SerialSettings::apply(int fd, QString *error) const
     if (::tcsetattr(fd, TCSANOW, &tio) == 0)
         return true;
     const QString reason = systemError();
-    // The C library reports when the device changed the request. A pseudo-terminal has no
-    // parity or stop bits and drops them; everything else must have been taken as asked.
+    // The C library reports when the device changed the character framing it was asked for. A
+    // pseudo-terminal has no framing (it forces 8 bits without parity); on one, everything else
+    // must have been taken as asked.
     termios taken;
-    const tcflag_t framing = PARENB | PARODD | CMSPAR | CSTOPB;
-    if (errno == EINVAL && ::tcgetattr(fd, &taken) == 0 &&
+    const tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    if (errno == EINVAL && isPseudoTerminal(fd) && ::tcgetattr(fd, &taken) == 0 &&
         (taken.c_cflag & ~framing) == (tio.c_cflag & ~framing) && taken.c_iflag == tio.c_iflag &&
         taken.c_oflag == tio.c_oflag && taken.c_lflag == tio.c_lflag &&
         ::cfgetispeed(&taken) == speed && ::cfgetospeed(&taken) == speed) {
