@@ -138,7 +138,7 @@ void tst_CsvRoundTrip::randomTablesComeBack()
     qInfo("seed %u (set CSV_SEED to repeat)", seed);
     QRandomGenerator random(seed);
     const QStringList delimiters{"\t", ",", ";"};
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 200; ++round) {
         const QString delimiter = delimiters.at(random.bounded(delimiters.size()));
         const Table table =
             randomTable(random, delimiter, 2 + random.bounded(5), 2 + random.bounded(6));
