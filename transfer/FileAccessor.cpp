@@ -431,34 +431,15 @@ void FileAccessor::readProgramFileProcess(int progID, int segmentCnt, int storag
 
     QList<QStringList> rows;
     QStringList errors;
-    if (!openFileForRead(progID, segmentCnt, rows, errors)) {
-        for (int k = 1; k <= retryCount(); ++k) {
-            if (isAborted())
-                return;
-            // A repeat starts from scratch: rows of the failed attempt would be saved twice.
-            rows.clear();
-            QStringList attempt;
-            if (openFileForRead(progID, segmentCnt, rows, attempt))
-                break;
-            if (k != retryCount()) {
-                errors << retryLabel(k) << attempt;
-            } else {
-                errors << attempt
-                       << QStringLiteral("Read File retry time is over %1 times.").arg(k);
-            }
-        }
-    }
-    if (isAborted())
-        return;
-
-    // The log is in place before the flags tell the host to look at it.
-    if (!errors.isEmpty()) {
-        errors.prepend(QStringLiteral("Program 1:"));
-        writeErrorLog(0, progID, errors);
-    }
-    emit setRF(false);
-    if (!errors.isEmpty())
-        emit setRE(true);
+    const bool done = openFileForRead(progID, segmentCnt, rows, errors);
+    repeatTransfer(done, QStringLiteral("Read File retry time is over %1 times."), errors,
+                   [&](QStringList &attempt) {
+                       // A repeat starts from scratch: rows of the failed attempt would be
+                       // saved twice.
+                       rows.clear();
+                       return openFileForRead(progID, segmentCnt, rows, attempt);
+                   });
+    finishTransfer(0, progID, errors);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -548,30 +529,51 @@ void FileAccessor::writeProgramFileProcess(QList<int> paras, int progID, int seg
     rows.removeFirst();
 
     QStringList errors;
-    if (!openFileForWrite(progID, segmentCnt, rows, errors)) {
-        for (int k = 1; k <= retryCount(); ++k) {
-            if (isAborted())
-                return;
-            QStringList attempt;
-            if (openFileForWrite(progID, segmentCnt, rows, attempt))
-                break;
-            if (k != retryCount()) {
-                errors << retryLabel(k) << attempt;
-            } else {
-                errors << attempt
-                       << QStringLiteral("Write File retry time is over %1 times.").arg(k);
-            }
-        }
+    const bool done = openFileForWrite(progID, segmentCnt, rows, errors);
+    repeatTransfer(
+        done, QStringLiteral("Write File retry time is over %1 times."), errors,
+        [&](QStringList &attempt) { return openFileForWrite(progID, segmentCnt, rows, attempt); });
+    finishTransfer(1, progID, errors);
+}
+
+// Repeats a failed first attempt up to retryCount() times. The messages of a failed repeat go
+// into errors under their label, those of the last permitted repeat followed by overText; a
+// repeat that succeeds ends the repeats and its messages are dropped.
+void FileAccessor::repeatTransfer(bool firstAttemptDone, const QString &overText,
+                                  QStringList &errors,
+                                  const std::function<bool(QStringList &)> &attempt)
+{
+    if (firstAttemptDone)
+        return;
+    for (int k = 1; k <= retryCount() && !isAborted(); ++k) {
+        QStringList messages;
+        if (attempt(messages))
+            break;
+        if (k != retryCount())
+            errors << retryLabel(k) << messages;
+        else
+            errors << messages << overText.arg(k);
     }
+}
+
+// Ends a transfer: the log is in place before the flags tell the host to look at it. A
+// transfer abandoned because the driver is going away reports nothing.
+void FileAccessor::finishTransfer(int type, int programID, QStringList &errors)
+{
     if (isAborted())
         return;
-
-    // The log is in place before the flags tell the host to look at it.
     if (!errors.isEmpty()) {
         errors.prepend(QStringLiteral("Program 1:"));
-        writeErrorLog(1, progID, errors);
+        writeErrorLog(type, programID, errors);
     }
-    emit setWF(false);
-    if (!errors.isEmpty())
-        emit setWE(true);
+    const bool failed = !errors.isEmpty();
+    if (type == 0) {
+        emit setRF(false);
+        if (failed)
+            emit setRE(true);
+    } else {
+        emit setWF(false);
+        if (failed)
+            emit setWE(true);
+    }
 }

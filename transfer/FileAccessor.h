@@ -94,6 +94,9 @@ private:
     Exchange exchange(const QString &frame, int pauseMs, int readLimit, QString &reply);
     void pause(int milliseconds);
     void writeErrorLog(int type, int programID, const QStringList &errorList);
+    void repeatTransfer(bool firstAttemptDone, const QString &overText, QStringList &errors,
+                        const std::function<bool(QStringList &)> &attempt);
+    void finishTransfer(int type, int programID, QStringList &errors);
     static QString retryLabel(int attempt);
     int retryCount();
 
