@@ -64,9 +64,10 @@ public:
     }
     ~WorkerHarness() override
     {
-        QMetaObject::invokeMethod(worker, "deleteLater");
+        // Like the driver: end the thread, then delete the worker it no longer runs.
         thread.quit();
         thread.wait();
+        delete worker;
     }
 
     void read(int program, int segments, int storage = 0)
