@@ -28,11 +28,11 @@ const int MinConnectTimeoutMs = 3000;
 
 } // namespace
 
-std::unique_ptr<PortObject> PortFactory::open(const PortSpec &spec, const Options &options,
+std::unique_ptr<PortObject> PortFactory::open(const PortAddress &spec, const Options &options,
                                               QString *error)
 {
     switch (spec.kind) {
-    case PortSpec::Kind::Simulated: {
+    case PortAddress::Kind::Simulated: {
         // The in-process line answers at once, so a read never needs to wait.
         auto port = std::make_unique<SimulatedPort>();
         port->setReadTimeout(0);
@@ -40,7 +40,7 @@ std::unique_ptr<PortObject> PortFactory::open(const PortSpec &spec, const Option
         port->setFaultPlan(options.faults);
         return port;
     }
-    case PortSpec::Kind::Serial: {
+    case PortAddress::Kind::Serial: {
         const int fd = openSerial(spec.path, options.serial, error);
         if (fd < 0)
             return nullptr;
@@ -49,7 +49,7 @@ std::unique_ptr<PortObject> PortFactory::open(const PortSpec &spec, const Option
         port->setReadTimeout(options.timeoutMs);
         return port;
     }
-    case PortSpec::Kind::Tcp: {
+    case PortAddress::Kind::Tcp: {
         const int fd = connectTcp(spec.host, spec.tcpPort,
                                   qMax(MinConnectTimeoutMs, options.timeoutMs), error);
         if (fd < 0)

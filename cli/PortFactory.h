@@ -2,7 +2,7 @@
 #define PORTFACTORY_H
 
 #include "FaultPlan.h"
-#include "PortSpec.h"
+#include "PortAddress.h"
 #include "SerialSettings.h"
 
 #include <QString>
@@ -25,7 +25,7 @@ public:
     };
 
     // The open port, or null with a one-line reason in *error.
-    static std::unique_ptr<PortObject> open(const PortSpec &spec, const Options &options,
+    static std::unique_ptr<PortObject> open(const PortAddress &spec, const Options &options,
                                             QString *error);
 
     // A non-blocking descriptor of the serial device set to settings and with both queues

@@ -31,7 +31,7 @@ bool PortSetup::parse(CommandLine &line)
     QString reason;
     const QString text = line.isSet(QStringLiteral("port")) ? line.value(QStringLiteral("port"))
                                                             : QStringLiteral("sim");
-    if (!PortSpec::parse(text, spec, &reason)) {
+    if (!PortAddress::parse(text, spec, &reason)) {
         line.setError(reason);
         return false;
     }
@@ -57,7 +57,7 @@ bool PortSetup::parse(CommandLine &line)
     }
     const QStringList faultSpecs = line.values(QStringLiteral("fault"));
     if (!faultSpecs.isEmpty()) {
-        if (spec.kind != PortSpec::Kind::Simulated) {
+        if (spec.kind != PortAddress::Kind::Simulated) {
             line.setError(QStringLiteral("--fault applies to the built-in simulated controller "
                                          "(--port sim) only; give it to dcp30 simulate instead"));
             return false;
@@ -76,7 +76,7 @@ std::unique_ptr<PortObject> PortSetup::open(const QString &commText, QString *er
     options.retries = retries;
     options.timeoutMs = timeoutMs;
     options.faults = faults;
-    if (spec.kind == PortSpec::Kind::Serial) {
+    if (spec.kind == PortAddress::Kind::Serial) {
         QString reason;
         if (!SerialSettings::fromCommText(commText, options.serial, &reason)) {
             if (error)

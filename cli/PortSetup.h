@@ -2,7 +2,7 @@
 #define PORTSETUP_H
 
 #include "FaultPlan.h"
-#include "PortSpec.h"
+#include "PortAddress.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ public:
     // communication text, and the options given override single fields. Null with a reason.
     std::unique_ptr<PortObject> open(const QString &commText, QString *error) const;
 
-    PortSpec spec;
+    PortAddress spec;
     int retries = DefaultRetries;
     int timeoutMs = DefaultTimeoutMs;
     FaultPlan faults;

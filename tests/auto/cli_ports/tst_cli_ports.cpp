@@ -7,7 +7,7 @@
 #include "LinePort.h"
 #include "PollingThread.h"
 #include "PortFactory.h"
-#include "PortSpec.h"
+#include "PortAddress.h"
 #include "ProgressBar.h"
 #include "ReplyAssembler.h"
 #include "SerialSettings.h"
@@ -415,9 +415,9 @@ void tst_CliPorts::serialDeviceTakesSettings()
     SerialSettings settings;
     QString error;
     QVERIFY2(SerialSettings::fromCommText(commText, settings, &error), qPrintable(error));
-    PortSpec spec;
-    QVERIFY(PortSpec::parse(QString::fromLocal8Bit(name), spec, &error));
-    QCOMPARE(spec.kind, PortSpec::Kind::Serial);
+    PortAddress spec;
+    QVERIFY(PortAddress::parse(QString::fromLocal8Bit(name), spec, &error));
+    QCOMPARE(spec.kind, PortAddress::Kind::Serial);
     PortFactory::Options options;
     options.serial = settings;
     options.timeoutMs = 2000;
@@ -521,13 +521,13 @@ void tst_CliPorts::portSpec_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("canonical");
-    QTest::newRow("sim") << "sim" << true << int(PortSpec::Kind::Simulated) << "sim";
-    QTest::newRow("usb adapter") << "/dev/ttyUSB0" << true << int(PortSpec::Kind::Serial)
+    QTest::newRow("sim") << "sim" << true << int(PortAddress::Kind::Simulated) << "sim";
+    QTest::newRow("usb adapter") << "/dev/ttyUSB0" << true << int(PortAddress::Kind::Serial)
                                  << "/dev/ttyUSB0";
-    QTest::newRow("converter") << "tcp:10.0.0.7:4001" << true << int(PortSpec::Kind::Tcp)
+    QTest::newRow("converter") << "tcp:10.0.0.7:4001" << true << int(PortAddress::Kind::Tcp)
                                << "tcp:10.0.0.7:4001";
     QTest::newRow("converter by v6 address")
-        << "tcp:[fe80::1]:4001" << true << int(PortSpec::Kind::Tcp) << "tcp:[fe80::1]:4001";
+        << "tcp:[fe80::1]:4001" << true << int(PortAddress::Kind::Tcp) << "tcp:[fe80::1]:4001";
     QTest::newRow("no port number") << "tcp:10.0.0.7" << false << 0 << "";
     QTest::newRow("port number too big") << "tcp:host:70000" << false << 0 << "";
     QTest::newRow("port number text") << "tcp:host:http" << false << 0 << "";
@@ -540,9 +540,9 @@ void tst_CliPorts::portSpec()
     QFETCH(bool, valid);
     QFETCH(int, kind);
     QFETCH(QString, canonical);
-    PortSpec spec;
+    PortAddress spec;
     QString error;
-    QCOMPARE(PortSpec::parse(text, spec, &error), valid);
+    QCOMPARE(PortAddress::parse(text, spec, &error), valid);
     if (!valid) {
         QVERIFY(!error.isEmpty());
         return;

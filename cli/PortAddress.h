@@ -1,5 +1,5 @@
-#ifndef PORTSPEC_H
-#define PORTSPEC_H
+#ifndef PORTADDRESS_H
+#define PORTADDRESS_H
 
 #include <QString>
 
@@ -7,7 +7,7 @@
 //   "sim"                  the built-in simulated controller, in this process
 //   "tcp:HOST:PORTNUMBER"  a serial-to-Ethernet converter (HOST may be "[v6 address]")
 //   anything else          the path of a serial device (/dev/ttyUSB0, a pseudo-terminal)
-class PortSpec
+class PortAddress
 {
 public:
     enum class Kind { Simulated, Serial, Tcp };
@@ -18,7 +18,7 @@ public:
     quint16 tcpPort = 0;
 
     // False with a one-line reason in *error for a text that names no port.
-    static bool parse(const QString &text, PortSpec &spec, QString *error);
+    static bool parse(const QString &text, PortAddress &spec, QString *error);
     QString toString() const;
 };
 

@@ -1,6 +1,6 @@
-#include "PortSpec.h"
+#include "PortAddress.h"
 
-bool PortSpec::parse(const QString &text, PortSpec &spec, QString *error)
+bool PortAddress::parse(const QString &text, PortAddress &spec, QString *error)
 {
     auto fail = [&](const QString &reason) {
         if (error)
@@ -9,7 +9,7 @@ bool PortSpec::parse(const QString &text, PortSpec &spec, QString *error)
     };
     if (text.isEmpty())
         return fail(QStringLiteral("--port needs a value: sim, a serial device or tcp:HOST:PORT"));
-    PortSpec parsed;
+    PortAddress parsed;
     if (text == QLatin1String("sim")) {
         parsed.kind = Kind::Simulated;
     } else if (text.startsWith(QLatin1String("tcp:"))) {
@@ -42,7 +42,7 @@ bool PortSpec::parse(const QString &text, PortSpec &spec, QString *error)
     return true;
 }
 
-QString PortSpec::toString() const
+QString PortAddress::toString() const
 {
     switch (kind) {
     case Kind::Simulated:
