@@ -1,10 +1,9 @@
 #include "PollingThread.h"
 
-#include <QCoreApplication>
-#include <QSemaphore>
-#include <QThread>
+#include "IdleProbe.h"
 
-#include <memory>
+#include <QCoreApplication>
+#include <QThread>
 
 int PollingThread::run(const std::function<int()> &job)
 {
@@ -21,17 +20,5 @@ int PollingThread::run(const std::function<int()> &job)
 
 bool PollingThread::waitUntilIdle(QThread *thread, int timeoutMs)
 {
-    if (!thread || thread == QThread::currentThread())
-        return true;
-    auto done = std::make_shared<QSemaphore>();
-    QObject *probe = new QObject;
-    probe->moveToThread(thread);
-    QMetaObject::invokeMethod(
-        probe,
-        [probe, done] {
-            done->release();
-            probe->deleteLater();
-        },
-        Qt::QueuedConnection);
-    return done->tryAcquire(1, timeoutMs);
+    return IdleProbe::waitUntilIdle(thread, timeoutMs);
 }

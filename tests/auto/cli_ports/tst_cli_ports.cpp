@@ -97,6 +97,24 @@ QByteArray readAll(PortObject &port, int maxLength = 255)
 
 } // namespace
 
+// Work for another thread's event loop, queued by name: a nap, and a slot that blocks until the
+// test opens the gate.
+class Sleeper : public QObject
+{
+    Q_OBJECT
+public:
+    std::atomic<bool> napped{false};
+    QSemaphore gate;
+
+public slots:
+    void nap()
+    {
+        QThread::msleep(150);
+        napped.store(true);
+    }
+    void block() { gate.acquire(); }
+};
+
 class tst_CliPorts : public QObject
 {
     Q_OBJECT
@@ -655,51 +673,39 @@ void tst_CliPorts::trackingPortNamesTheWorkerThread()
     QCOMPARE(port.retryCount(), 4);
     QCOMPARE(port.lastForeignThread(), nullptr);
 
-    QThread worker;
-    worker.start();
-    QObject context;
-    context.moveToThread(&worker);
-    QSemaphore done;
-    QMetaObject::invokeMethod(&context, [&] {
+    QScopedPointer<QThread> worker(QThread::create([&port] {
         const QByteArray frame = ControllerSimulator::buildRequest(QStringLiteral("0100XFC,1"));
         port.setOption(PortObject::OptionDiscardInput, 0);
         port.write(frame.constData(), frame.size());
-        done.release();
-    });
-    QVERIFY(done.tryAcquire(1, 5000));
-    QCOMPARE(port.lastForeignThread(), &worker);
+    }));
+    worker->start();
+    QVERIFY(worker->wait(5000));
+    QCOMPARE(port.lastForeignThread(), worker.data());
     QCOMPARE(port.writeCount(), 1);
     // The host's own calls do not hide the worker.
     port.retryCount();
-    QCOMPARE(port.lastForeignThread(), &worker);
-    worker.quit();
-    QVERIFY(worker.wait(5000));
+    QCOMPARE(port.lastForeignThread(), worker.data());
 }
 
 void tst_CliPorts::waitUntilIdle()
 {
-    QThread worker;
-    worker.start();
-    QObject context;
-    context.moveToThread(&worker);
+    QThread thread;
+    Sleeper sleeper;
+    sleeper.moveToThread(&thread);
+    thread.start();
 
-    std::atomic<bool> finished{false};
-    QMetaObject::invokeMethod(&context, [&] {
-        QThread::msleep(150);
-        finished.store(true);
-    });
-    QVERIFY(PollingThread::waitUntilIdle(&worker, 5000));
-    QVERIFY(finished.load());
+    QMetaObject::invokeMethod(&sleeper, "nap", Qt::QueuedConnection);
+    QVERIFY(PollingThread::waitUntilIdle(&thread, 5000));
+    QVERIFY(sleeper.napped.load());
 
     // A thread stuck in a slot is reported, not waited for.
-    QSemaphore release;
-    QMetaObject::invokeMethod(&context, [&] { release.acquire(); });
-    QVERIFY(!PollingThread::waitUntilIdle(&worker, 100));
-    release.release();
-    QVERIFY(PollingThread::waitUntilIdle(&worker, 5000));
+    QMetaObject::invokeMethod(&sleeper, "block", Qt::QueuedConnection);
+    QVERIFY(!PollingThread::waitUntilIdle(&thread, 100));
+    sleeper.gate.release();
+    QVERIFY(PollingThread::waitUntilIdle(&thread, 5000));
     QVERIFY(PollingThread::waitUntilIdle(QThread::currentThread(), 0));
-    worker.quit();
-    QVERIFY(worker.wait(5000));
+    thread.quit();
+    QVERIFY(thread.wait(5000));
 }
 
 void tst_CliPorts::simulatorLinkKeepsReplyOrder_data()
