@@ -6,8 +6,8 @@
 #include "FileSnapshot.h"
 #include "LinePort.h"
 #include "PollingThread.h"
-#include "PortFactory.h"
 #include "PortAddress.h"
+#include "PortFactory.h"
 #include "ProgressBar.h"
 #include "ReplyAssembler.h"
 #include "SerialSettings.h"
@@ -122,7 +122,6 @@ class tst_CliPorts : public QObject
 private slots:
     void assembler_data();
     void assembler();
-    void assemblerHandsOverAtMostMax();
 
     void readWaitsForTheWholeReply_data();
     void readWaitsForTheWholeReply();
@@ -132,7 +131,6 @@ private slots:
     void otherOptionsChangeNothing_data();
     void otherOptionsChangeNothing();
     void closedConnectionEndsTheWait();
-    void writeSendsEveryByte();
     void callersOnSeveralThreads();
 
     void serialDeviceTakesSettings_data();
@@ -203,23 +201,6 @@ void tst_CliPorts::assembler()
     }
     QCOMPARE(got, replies);
     QCOMPARE(assembler.pending(), left);
-}
-
-void tst_CliPorts::assemblerHandsOverAtMostMax()
-{
-    ReplyAssembler assembler;
-    const QByteArray a = reply("0100X00,1,2,3");
-    assembler.append(a);
-    char buffer[8];
-    QCOMPARE(assembler.take(buffer, 8), 8);
-    QCOMPARE(QByteArray(buffer, 8), a.left(8));
-    QCOMPARE(assembler.pending(), a.mid(8));
-    // Without a whole reply, take() hands over what there is.
-    assembler.clear();
-    assembler.append("\x02"
-                     "01");
-    QCOMPARE(assembler.take(buffer, 8), 3);
-    QCOMPARE(assembler.pendingSize(), 0);
 }
 
 void tst_CliPorts::readWaitsForTheWholeReply_data()
@@ -340,16 +321,6 @@ void tst_CliPorts::closedConnectionEndsTheWait()
     QVERIFY(line.port->isDisconnected());
     const QByteArray frame = ControllerSimulator::buildRequest(QStringLiteral("0100XFC,1"));
     QVERIFY(line.port->write(frame.constData(), frame.size()) != frame.size());
-}
-
-void tst_CliPorts::writeSendsEveryByte()
-{
-    SocketLine line;
-    QVERIFY(line.port);
-    const QByteArray frame =
-        ControllerSimulator::buildRequest(QStringLiteral("0100XFW,1,2,") + QString(92, 'A'));
-    QCOMPARE(line.port->write(frame.constData(), frame.size()), frame.size());
-    QCOMPARE(line.received(), frame);
 }
 
 void tst_CliPorts::callersOnSeveralThreads()

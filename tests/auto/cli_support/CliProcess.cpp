@@ -34,13 +34,13 @@ QString CliProcess::binary()
 }
 
 CliProcess::Result CliProcess::run(const QStringList &arguments, int timeoutMs,
-                                   const QString &workingDirectory)
+                                   const QString &workingDirectory, const QString &program)
 {
     Result result;
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
-    process.start(binary(), arguments);
+    process.start(program.isEmpty() ? binary() : program, arguments);
     if (!process.waitForStarted(10000))
         return result;
     result.finished = process.waitForFinished(timeoutMs);

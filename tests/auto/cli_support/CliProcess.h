@@ -23,8 +23,10 @@ public:
 
     static QString binary();
     static QString appDir();
+    // Runs program (default: binary()) with arguments.
     static Result run(const QStringList &arguments, int timeoutMs = 60000,
-                      const QString &workingDirectory = QString());
+                      const QString &workingDirectory = QString(),
+                      const QString &program = QString());
 };
 
 #endif
