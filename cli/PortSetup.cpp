@@ -20,7 +20,8 @@ void PortSetup::declare(CommandLine &line)
     line.addOption(QStringLiteral("retries"), QStringLiteral("R"),
                    QStringLiteral("how often the plugin repeats a failed step (default 3)"));
     line.addOption(QStringLiteral("timeout"), QStringLiteral("MS"),
-                   QStringLiteral("how long a read waits for a whole reply (default 500)"));
+                   QStringLiteral("how long a read waits for a whole reply (default 500;\n"
+                                  "sim answers at once and does not wait)"));
     line.addOption(QStringLiteral("fault"), QStringLiteral("SPEC"),
                    QStringLiteral("a fault of the built-in simulated controller (--port sim\n"
                                   "only; repeatable; syntax: dcp30 simulate --help)"));
