@@ -1,6 +1,6 @@
 #include "PortAddress.h"
 
-bool PortAddress::parse(const QString &text, PortAddress &spec, QString *error)
+bool PortAddress::parse(const QString &text, PortAddress &address, QString *error)
 {
     auto fail = [&](const QString &reason) {
         if (error)
@@ -38,7 +38,7 @@ bool PortAddress::parse(const QString &text, PortAddress &spec, QString *error)
         parsed.kind = Kind::Serial;
         parsed.path = text;
     }
-    spec = parsed;
+    address = parsed;
     return true;
 }
 

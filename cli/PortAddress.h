@@ -18,7 +18,7 @@ public:
     quint16 tcpPort = 0;
 
     // False with a one-line reason in *error for a text that names no port.
-    static bool parse(const QString &text, PortAddress &spec, QString *error);
+    static bool parse(const QString &text, PortAddress &address, QString *error);
     QString toString() const;
 };
 

@@ -28,10 +28,10 @@ const int MinConnectTimeoutMs = 3000;
 
 } // namespace
 
-std::unique_ptr<PortObject> PortFactory::open(const PortAddress &spec, const Options &options,
+std::unique_ptr<PortObject> PortFactory::open(const PortAddress &address, const Options &options,
                                               QString *error)
 {
-    switch (spec.kind) {
+    switch (address.kind) {
     case PortAddress::Kind::Simulated: {
         // The in-process line answers at once, so a read never needs to wait.
         auto port = std::make_unique<SimulatedPort>();
@@ -41,20 +41,20 @@ std::unique_ptr<PortObject> PortFactory::open(const PortAddress &spec, const Opt
         return port;
     }
     case PortAddress::Kind::Serial: {
-        const int fd = openSerial(spec.path, options.serial, error);
+        const int fd = openSerial(address.path, options.serial, error);
         if (fd < 0)
             return nullptr;
-        auto port = std::make_unique<LinePort>(fd, LinePort::Kind::Serial, spec.path);
+        auto port = std::make_unique<LinePort>(fd, LinePort::Kind::Serial, address.path);
         port->setRetryCount(options.retries);
         port->setReadTimeout(options.timeoutMs);
         return port;
     }
     case PortAddress::Kind::Tcp: {
-        const int fd = connectTcp(spec.host, spec.tcpPort,
+        const int fd = connectTcp(address.host, address.tcpPort,
                                   qMax(MinConnectTimeoutMs, options.timeoutMs), error);
         if (fd < 0)
             return nullptr;
-        auto port = std::make_unique<LinePort>(fd, LinePort::Kind::Socket, spec.toString());
+        auto port = std::make_unique<LinePort>(fd, LinePort::Kind::Socket, address.toString());
         port->setRetryCount(options.retries);
         port->setReadTimeout(options.timeoutMs);
         return port;

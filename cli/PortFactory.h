@@ -25,7 +25,7 @@ public:
     };
 
     // The open port, or null with a one-line reason in *error.
-    static std::unique_ptr<PortObject> open(const PortAddress &spec, const Options &options,
+    static std::unique_ptr<PortObject> open(const PortAddress &address, const Options &options,
                                             QString *error);
 
     // A non-blocking descriptor of the serial device set to settings and with both queues

@@ -32,7 +32,7 @@ bool PortSetup::parse(CommandLine &line)
     QString reason;
     const QString text = line.isSet(QStringLiteral("port")) ? line.value(QStringLiteral("port"))
                                                             : QStringLiteral("sim");
-    if (!PortAddress::parse(text, spec, &reason)) {
+    if (!PortAddress::parse(text, address, &reason)) {
         line.setError(reason);
         return false;
     }
@@ -56,14 +56,14 @@ bool PortSetup::parse(CommandLine &line)
             return false;
         }
     }
-    const QStringList faultSpecs = line.values(QStringLiteral("fault"));
-    if (!faultSpecs.isEmpty()) {
-        if (spec.kind != PortAddress::Kind::Simulated) {
+    const QStringList faultTexts = line.values(QStringLiteral("fault"));
+    if (!faultTexts.isEmpty()) {
+        if (address.kind != PortAddress::Kind::Simulated) {
             line.setError(QStringLiteral("--fault applies to the built-in simulated controller "
                                          "(--port sim) only; give it to dcp30 simulate instead"));
             return false;
         }
-        if (!FaultPlan::parse(faultSpecs, faults, &reason)) {
+        if (!FaultPlan::parse(faultTexts, faults, &reason)) {
             line.setError(QStringLiteral("--fault: %1").arg(reason));
             return false;
         }
@@ -77,7 +77,7 @@ std::unique_ptr<PortObject> PortSetup::open(const QString &commText, QString *er
     options.retries = retries;
     options.timeoutMs = timeoutMs;
     options.faults = faults;
-    if (spec.kind == PortAddress::Kind::Serial) {
+    if (address.kind == PortAddress::Kind::Serial) {
         QString reason;
         if (!SerialSettings::fromCommText(commText, options.serial, &reason)) {
             if (error)
@@ -93,5 +93,5 @@ std::unique_ptr<PortObject> PortSetup::open(const QString &commText, QString *er
         if (stopBits != 0)
             options.serial.stopBits = stopBits;
     }
-    return PortFactory::open(spec, options, error);
+    return PortFactory::open(address, options, error);
 }

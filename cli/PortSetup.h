@@ -28,7 +28,7 @@ public:
     // communication text, and the options given override single fields. Null with a reason.
     std::unique_ptr<PortObject> open(const QString &commText, QString *error) const;
 
-    PortAddress spec;
+    PortAddress address;
     int retries = DefaultRetries;
     int timeoutMs = DefaultTimeoutMs;
     FaultPlan faults;

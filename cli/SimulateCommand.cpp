@@ -114,8 +114,8 @@ int SimulateCommand::run(const QStringList &arguments)
     if (!quiet) {
         Console::error(
             QStringLiteral("dcp30: simulated DCP31/32 on %1; end it with Ctrl+C").arg(where));
-        for (const QString &spec : plan.specs())
-            Console::error(QStringLiteral("dcp30: fault %1").arg(spec));
+        for (const QString &rule : plan.specs())
+            Console::error(QStringLiteral("dcp30: fault %1").arg(rule));
     }
 
     QCoreApplication::exec();

@@ -184,7 +184,7 @@ int TransferCommand::run(Direction direction, const QStringList &arguments)
     const FileSnapshot logBefore = FileSnapshot::of(logFile);
     const int limitMs = overallTimeoutMs(
         segments, portSetup.retries,
-        portSetup.spec.kind == PortAddress::Kind::Simulated ? 0 : portSetup.timeoutMs);
+        portSetup.address.kind == PortAddress::Kind::Simulated ? 0 : portSetup.timeoutMs);
 
     const QString flagTag = reading ? QStringLiteral("RF0") : QStringLiteral("WF0");
     const QString progressTag =
@@ -292,7 +292,7 @@ int TransferCommand::run(Direction direction, const QStringList &arguments)
                            .arg(name)
                            .arg(program)
                            .arg(segments)
-                           .arg(portSetup.spec.toString()));
+                           .arg(portSetup.address.toString()));
     }
     return status;
 }

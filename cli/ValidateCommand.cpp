@@ -153,7 +153,7 @@ int ValidateCommand::run(const QStringList &arguments)
             Console::error(QStringLiteral("dcp30: the controller at %1 did not answer the read of "
                                           "%2 (range parameters); give --sp-limits and "
                                           "--event-types instead")
-                               .arg(portSetup.spec.toString(), reason));
+                               .arg(portSetup.address.toString(), reason));
             return ExitCode::CannotOpen;
         }
         if (limits.isEmpty())

@@ -139,8 +139,8 @@ private slots:
 
     void commText_data();
     void commText();
-    void portSpec_data();
-    void portSpec();
+    void portAddress_data();
+    void portAddress();
     void tagValues_data();
     void tagValues();
     void tagValuesOutOfRange_data();
@@ -404,14 +404,14 @@ void tst_CliPorts::serialDeviceTakesSettings()
     SerialSettings settings;
     QString error;
     QVERIFY2(SerialSettings::fromCommText(commText, settings, &error), qPrintable(error));
-    PortAddress spec;
-    QVERIFY(PortAddress::parse(QString::fromLocal8Bit(name), spec, &error));
-    QCOMPARE(spec.kind, PortAddress::Kind::Serial);
+    PortAddress address;
+    QVERIFY(PortAddress::parse(QString::fromLocal8Bit(name), address, &error));
+    QCOMPARE(address.kind, PortAddress::Kind::Serial);
     PortFactory::Options options;
     options.serial = settings;
     options.timeoutMs = 2000;
     options.retries = 5;
-    std::unique_ptr<PortObject> port = PortFactory::open(spec, options, &error);
+    std::unique_ptr<PortObject> port = PortFactory::open(address, options, &error);
     QVERIFY2(port, qPrintable(error));
     QCOMPARE(port->retryCount(), 5);
 
@@ -504,7 +504,7 @@ void tst_CliPorts::commText()
     }
 }
 
-void tst_CliPorts::portSpec_data()
+void tst_CliPorts::portAddress_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -523,21 +523,21 @@ void tst_CliPorts::portSpec_data()
     QTest::newRow("empty") << "" << false << 0 << "";
 }
 
-void tst_CliPorts::portSpec()
+void tst_CliPorts::portAddress()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(int, kind);
     QFETCH(QString, canonical);
-    PortAddress spec;
+    PortAddress address;
     QString error;
-    QCOMPARE(PortAddress::parse(text, spec, &error), valid);
+    QCOMPARE(PortAddress::parse(text, address, &error), valid);
     if (!valid) {
         QVERIFY(!error.isEmpty());
         return;
     }
-    QCOMPARE(int(spec.kind), kind);
-    QCOMPARE(spec.toString(), canonical);
+    QCOMPARE(int(address.kind), kind);
+    QCOMPARE(address.toString(), canonical);
 }
 
 void tst_CliPorts::tagValues_data()
