@@ -286,6 +286,38 @@ FileAccessor::Exchange FileAccessor::exchange(const QString &frame, int pauseMs,
     return Exchange::EndCodeError;
 }
 
+FileAccessor::Outcome FileAccessor::command(const QString &frame, int pauseMs, int readLimit,
+                                            const QString &sendFailed, const QString &replyFailed,
+                                            const QString &refusalPrefix, QStringList &errorList,
+                                            QString &reply)
+{
+    switch (exchange(frame, pauseMs, readLimit, reply)) {
+    case Exchange::Aborted:
+        return Outcome::Failed;
+    case Exchange::SendFailed:
+        errorList << sendFailed;
+        return Outcome::Failed;
+    case Exchange::ReplyFailed:
+        errorList << replyFailed;
+        return Outcome::Failed;
+    case Exchange::EndCodeError:
+        errorList << refusalPrefix + getErrorMessageByStatusCodeFromPLC(reply.mid(6, 2));
+        return Outcome::Refused;
+    case Exchange::Done:
+        break;
+    }
+    return Outcome::Done;
+}
+
+bool FileAccessor::retryStep(const std::function<bool()> &step)
+{
+    for (int k = 1; k <= retryCount() && !isAborted(); ++k) {
+        if (step())
+            return true;
+    }
+    return false;
+}
+
 void FileAccessor::closeFile(int programID)
 {
     QString reply;
@@ -298,24 +330,13 @@ bool FileAccessor::readFile(int programID, int segment, QList<QStringList> &data
     QString reply;
     const QString frame =
         m_blockReadCommand.arg(QString::number(programID), QString::number(segment));
-    switch (exchange(frame, ReadPauseMs, BlockReadLimit, reply)) {
-    case Exchange::Aborted:
-        return false;
-    case Exchange::SendFailed:
-        errorList
-            << QStringLiteral("Reading the Program %1 file fail. Error Code 4.").arg(programID);
-        return false;
-    case Exchange::ReplyFailed:
-        errorList
-            << QStringLiteral("Reading the Program %1 file fail. Error Code 1.").arg(programID);
-        return false;
-    case Exchange::EndCodeError:
-        errorList << QStringLiteral("Seg%1:").arg(segment) +
-                         getErrorMessageByStatusCodeFromPLC(reply.mid(6, 2));
-        return true;
-    case Exchange::Done:
-        break;
-    }
+    const Outcome outcome =
+        command(frame, ReadPauseMs, BlockReadLimit,
+                QStringLiteral("Reading the Program %1 file fail. Error Code 4.").arg(programID),
+                QStringLiteral("Reading the Program %1 file fail. Error Code 1.").arg(programID),
+                QStringLiteral("Seg%1:").arg(segment), errorList, reply);
+    if (outcome != Outcome::Done)
+        return outcome == Outcome::Refused;
 
     // The reply echoes "XFR,<program>,<segment>," after the end code, then the record and ETX CR
     // LF; the record starts where the echo of one- or two-digit numbers ends.
@@ -346,23 +367,11 @@ bool FileAccessor::writeFile(int programID, int segment, QString outputData, QSt
     QString reply;
     const QString frame =
         m_blockWriteCommand.arg(QString::number(programID), QString::number(segment), outputData);
-    switch (exchange(frame, WritePauseMs, BlockReadLimit, reply)) {
-    case Exchange::Aborted:
-        return false;
-    case Exchange::SendFailed:
-        errorList << QStringLiteral("Write File Fail. Error Code 22.");
-        return false;
-    case Exchange::ReplyFailed:
-        errorList << QStringLiteral("Write File Fail. Error Code 21.");
-        return false;
-    case Exchange::EndCodeError:
-        errorList << QStringLiteral("Seg%1:").arg(segment) +
-                         getErrorMessageByStatusCodeFromPLC(reply.mid(6, 2));
-        return true;
-    case Exchange::Done:
-        break;
-    }
-    return true;
+    // A refusal counts as written: it is reported, not repeated.
+    return command(frame, WritePauseMs, BlockReadLimit,
+                   QStringLiteral("Write File Fail. Error Code 22."),
+                   QStringLiteral("Write File Fail. Error Code 21."),
+                   QStringLiteral("Seg%1:").arg(segment), errorList, reply) != Outcome::Failed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -373,43 +382,28 @@ bool FileAccessor::openFileForRead(int programID, int segmentCnt, QList<QStringL
 {
     initRWCommand();
     QString reply;
-    switch (exchange(m_openReadCommand.arg(programID), OpenPauseMs, ShortReadLimit, reply)) {
-    case Exchange::Aborted:
-        return false;
-    case Exchange::SendFailed:
-        errorList
-            << QStringLiteral("Opening the Program %1 file fail. Error Code 3.").arg(programID);
-        return false;
-    case Exchange::ReplyFailed:
-        errorList
-            << QStringLiteral("Opening the Program %1 file fail. Error Code 1.").arg(programID);
-        return false;
-    case Exchange::EndCodeError:
-        errorList << getErrorMessageByStatusCodeFromPLC(reply.mid(6, 2));
-        return true;
-    case Exchange::Done:
-        break;
-    }
+    // A refused open ends the attempt there: nothing is read or written, the file not closed.
+    const Outcome opened =
+        command(m_openReadCommand.arg(programID), OpenPauseMs, ShortReadLimit,
+                QStringLiteral("Opening the Program %1 file fail. Error Code 3.").arg(programID),
+                QStringLiteral("Opening the Program %1 file fail. Error Code 1.").arg(programID),
+                QString(), errorList, reply);
+    if (opened != Outcome::Done)
+        return opened == Outcome::Refused;
 
     generalHead(datas);
     for (int s = 1; s <= segmentCnt; ++s) {
-        if (!readFile(programID, s, datas, errorList)) {
-            for (int k = 1; k <= retryCount(); ++k) {
-                if (isAborted())
-                    return false;
-                if (readFile(programID, s, datas, errorList))
-                    break;
-                if (k == retryCount()) {
-                    errorList << QStringLiteral("The retry time of reading the Program %1 file is "
-                                                "over %2 times.")
-                                     .arg(programID)
-                                     .arg(retryCount());
-                    return false;
-                }
-            }
-        }
+        const bool read = readFile(programID, s, datas, errorList) ||
+                          retryStep([&] { return readFile(programID, s, datas, errorList); });
         if (isAborted())
             return false;
+        if (!read && retryCount() > 0) {
+            errorList << QStringLiteral("The retry time of reading the Program %1 file is over %2 "
+                                        "times.")
+                             .arg(programID)
+                             .arg(retryCount());
+            return false;
+        }
         emit setReadProgress(progressOf(s, segmentCnt));
     }
     closeFile(programID);
@@ -450,23 +444,14 @@ bool FileAccessor::openFileForWrite(int programID, int segmentCnt, QList<QString
 {
     initRWCommand();
     QString reply;
-    switch (exchange(m_openWriteCommand.arg(programID), OpenPauseMs, ShortReadLimit, reply)) {
-    case Exchange::Aborted:
-        return false;
-    case Exchange::SendFailed:
-        errorList
-            << QStringLiteral("Opening the Program %1 file fail. Error Code 13.").arg(programID);
-        return false;
-    case Exchange::ReplyFailed:
-        errorList
-            << QStringLiteral("Opening the Program %1 file fail. Error Code 11.").arg(programID);
-        return false;
-    case Exchange::EndCodeError:
-        errorList << getErrorMessageByStatusCodeFromPLC(reply.mid(6, 2));
-        return true;
-    case Exchange::Done:
-        break;
-    }
+    // A refused open ends the attempt there: nothing is read or written, the file not closed.
+    const Outcome opened =
+        command(m_openWriteCommand.arg(programID), OpenPauseMs, ShortReadLimit,
+                QStringLiteral("Opening the Program %1 file fail. Error Code 13.").arg(programID),
+                QStringLiteral("Opening the Program %1 file fail. Error Code 11.").arg(programID),
+                QString(), errorList, reply);
+    if (opened != Outcome::Done)
+        return opened == Outcome::Refused;
 
     // Every row is validated before anything is written; invalid rows are left out.
     QMap<int, QString> records;
@@ -482,23 +467,18 @@ bool FileAccessor::openFileForWrite(int programID, int segmentCnt, QList<QString
     int written = 0;
     for (auto it = records.cbegin(); it != records.cend(); ++it) {
         ++written;
-        if (!writeFile(programID, it.key(), it.value(), errorList)) {
-            for (int k = 1; k <= retryCount(); ++k) {
-                if (isAborted())
-                    return false;
-                if (writeFile(programID, it.key(), it.value(), errorList))
-                    break;
-                if (k == retryCount()) {
-                    errorList << QStringLiteral("\nThe retry time of writing the Program %1 file "
-                                                "is over %2 times.")
-                                     .arg(programID)
-                                     .arg(retryCount());
-                    return false;
-                }
-            }
-        }
+        const bool sent = writeFile(programID, it.key(), it.value(), errorList) || retryStep([&] {
+                              return writeFile(programID, it.key(), it.value(), errorList);
+                          });
         if (isAborted())
             return false;
+        if (!sent && retryCount() > 0) {
+            errorList << QStringLiteral("\nThe retry time of writing the Program %1 file is over "
+                                        "%2 times.")
+                             .arg(programID)
+                             .arg(retryCount());
+            return false;
+        }
         emit setWriteProgress(progressOf(written, records.size()));
     }
     closeFile(programID);

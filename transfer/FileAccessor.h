@@ -92,6 +92,15 @@ private:
     // One request/reply exchange: option 12, write, zeroed buffer, pause, read, checks.
     // On EndCodeError and Done, reply holds the reply text read up to its zero terminator.
     Exchange exchange(const QString &frame, int pauseMs, int readLimit, QString &reply);
+    // How a command ended for the transfer steps: Failed is worth repeating (its message is in
+    // the error list), Refused is the controller's answer with another end code (reported with
+    // refusalPrefix before the end code's message), Done is success.
+    enum class Outcome { Failed, Refused, Done };
+    Outcome command(const QString &frame, int pauseMs, int readLimit, const QString &sendFailed,
+                    const QString &replyFailed, const QString &refusalPrefix,
+                    QStringList &errorList, QString &reply);
+    // Repeats a failed step up to retryCount() times; true as soon as one repeat succeeds.
+    bool retryStep(const std::function<bool()> &step);
     void pause(int milliseconds);
     void writeErrorLog(int type, int programID, const QStringList &errorList);
     void repeatTransfer(bool firstAttemptDone, const QString &overText, QStringList &errors,
