@@ -7,6 +7,7 @@
 #include "FileAccessor.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
+#include "TransferTestSupport.h"
 #include "WorkerHarness.h"
 
 #include <QtTest>
@@ -18,40 +19,9 @@
 #include <thread>
 #include <vector>
 
+using namespace TestSupport;
+
 namespace {
-
-class Command : public CommunicatorCommand
-{
-public:
-    explicit Command(const QString &a, int count = 1)
-    {
-        address = a;
-        this->count = quint64(count);
-    }
-};
-
-QByteArray csvBytes(const QList<QStringList> &rows)
-{
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
-QList<QStringList> rowsOf(const QStringList &records)
-{
-    ProgramFormat format;
-    QList<QStringList> rows;
-    format.generalHead(rows);
-    for (int s = 1; s <= records.size(); ++s)
-        format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
-    return rows;
-}
 
 QByteArray littleEndian(qint32 a, qint32 b)
 {
@@ -61,12 +31,6 @@ QByteArray littleEndian(qint32 a, qint32 b)
             bytes.append(char((quint32(v) >> (8 * i)) & 0xff));
     return bytes;
 }
-
-struct ZelEnv
-{
-    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
-    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
-};
 
 } // namespace
 

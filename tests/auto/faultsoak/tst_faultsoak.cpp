@@ -14,57 +14,16 @@
 #include "FileAccessor.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
+#include "TransferTestSupport.h"
 #include "WorkerHarness.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
-
-class Command : public CommunicatorCommand
-{
-public:
-    explicit Command(const QString &a) { address = a; }
-};
-
-bool writeByte(DriverDCP30 &driver, PortObject *port, const QString &address, int value)
-{
-    Command c(address);
-    QByteArray v(1, char(value));
-    return driver.writeTag(port, &c, v);
-}
-
-int readByte(DriverDCP30 &driver, PortObject *port, const QString &address)
-{
-    Command c(address);
-    const QByteArray v = driver.readTag(port, &c);
-    return v.size() == 1 ? int(quint8(v.at(0))) : -1;
-}
-
-// The bytes the saver writes for rows without cells that need quoting (UTF-16LE, BOM, tabs).
-QByteArray csvBytes(const QList<QStringList> &rows)
-{
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
-QList<QStringList> rowsOf(const QStringList &records)
-{
-    ProgramFormat format;
-    QList<QStringList> rows;
-    format.generalHead(rows);
-    for (int s = 1; s <= records.size(); ++s)
-        format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
-    return rows;
-}
 
 quint32 soakSeed()
 {
@@ -79,12 +38,6 @@ int soakTransfers()
     const int n = qEnvironmentVariableIntValue("DCP30_SOAK_TRANSFERS", &ok);
     return ok && n > 0 ? n : 300;
 }
-
-struct ZelEnv
-{
-    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
-    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
-};
 
 const QList<FaultRule::Fault> AllFaults = {
     FaultRule::Fault::NoReply, FaultRule::Fault::Garbled, FaultRule::Fault::Truncated,

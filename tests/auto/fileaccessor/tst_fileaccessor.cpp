@@ -7,38 +7,16 @@
 #include "ProgramFormat.h"
 #include "ScriptedPort.h"
 #include "SimulatedPort.h"
+#include "TransferTestSupport.h"
 #include "WorkerHarness.h"
 
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 const QList<int> DefaultRanges = {-200, 1300, 0, 50, 8};
-
-// The bytes the saver writes for rows without cells that need quoting.
-QByteArray csvBytes(const QList<QStringList> &rows)
-{
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
-// The rows a read of these segments must produce.
-QList<QStringList> rowsOf(ControllerSimulator &sim, int program, const QList<int> &segments)
-{
-    ProgramFormat format;
-    QList<QStringList> rows;
-    format.generalHead(rows);
-    for (int s : segments)
-        format.HEX2CSV(s, sim.segmentRecord(program, s) + QStringLiteral("\x03\r\n"), rows);
-    return rows;
-}
 
 QByteArray logOf(const QStringList &lines)
 {

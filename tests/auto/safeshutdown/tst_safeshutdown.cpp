@@ -8,6 +8,7 @@
 #include "FileAccessor.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
+#include "TransferTestSupport.h"
 #include "WorkerHarness.h"
 
 #include <QElapsedTimer>
@@ -19,26 +20,9 @@
 #include <algorithm>
 #include <atomic>
 
+using namespace TestSupport;
+
 namespace {
-
-class Command : public CommunicatorCommand
-{
-public:
-    explicit Command(const QString &a) { address = a; }
-};
-
-void writeByte(DriverDCP30 &driver, PortObject *port, const QString &address, int value)
-{
-    Command c(address);
-    QByteArray v(1, char(value));
-    driver.writeTag(port, &c, v);
-}
-
-struct ZelEnv
-{
-    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
-    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
-};
 
 // Warnings and criticals from any thread; the test checks the count after every destruction.
 std::atomic<int> g_warnings{0};
@@ -50,19 +34,6 @@ void countingHandler(QtMsgType type, const QMessageLogContext &context, const QS
         ++g_warnings;
     if (g_previousHandler)
         g_previousHandler(type, context, message);
-}
-
-QByteArray csvBytes(const QList<QStringList> &rows)
-{
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
 }
 
 int percentile(QVector<qint64> sorted, double p)
