@@ -35,6 +35,21 @@ bool CommandLine::parse(const QStringList &arguments)
     return true;
 }
 
+int CommandLine::parseCommand(const QStringList &arguments, int maxPositional)
+{
+    if (!parse(arguments))
+        return badArguments();
+    if (helpRequested()) {
+        Console::out(helpText());
+        return ExitCode::Success;
+    }
+    const QStringList words = positional();
+    if (words.size() > maxPositional)
+        return badArguments(
+            QStringLiteral("unexpected argument \"%1\"").arg(words.at(maxPositional)));
+    return -1;
+}
+
 bool CommandLine::helpRequested() const
 {
     return m_parser.isSet(QStringLiteral("help"));

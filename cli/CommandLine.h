@@ -21,6 +21,11 @@ public:
     // False with errorText() set when the words do not fit the declared options.
     bool parse(const QStringList &arguments);
 
+    // The start every command shares: parses, prints the help when asked, and rejects more
+    // positional words than maxPositional. Answers -1 when the command goes on, otherwise the
+    // exit status to end it with.
+    int parseCommand(const QStringList &arguments, int maxPositional = 0);
+
     bool helpRequested() const;
     QString helpText() const;
     QString usage() const;

@@ -60,15 +60,9 @@ int SimulateCommand::run(const QStringList &arguments)
     line.addOption(QStringLiteral("quiet"), QString(),
                    QStringLiteral("nothing on stderr but errors"));
 
-    if (!line.parse(arguments))
-        return line.badArguments();
-    if (line.helpRequested()) {
-        Console::out(line.helpText());
-        return ExitCode::Success;
-    }
-    if (!line.positional().isEmpty())
-        return line.badArguments(
-            QStringLiteral("unexpected argument \"%1\"").arg(line.positional().first()));
+    const int parsed = line.parseCommand(arguments);
+    if (parsed >= 0)
+        return parsed;
     const bool pty = line.isSet(QStringLiteral("pty"));
     const bool tcp = line.isSet(QStringLiteral("tcp"));
     if (pty == tcp)

@@ -152,12 +152,9 @@ int TagCommand::run(const QStringList &arguments)
                    QStringLiteral("number of elements to read (default 1)"));
     PortSetup::declare(line);
 
-    if (!line.parse(arguments))
-        return line.badArguments();
-    if (line.helpRequested()) {
-        Console::out(line.helpText());
-        return ExitCode::Success;
-    }
+    const int parsed = line.parseCommand(arguments, 3);
+    if (parsed >= 0)
+        return parsed;
     const QStringList words = line.positional();
     if (words.isEmpty())
         return line.badArguments(QStringLiteral("say get or set"));

@@ -112,15 +112,9 @@ int TransferCommand::run(Direction direction, const QStringList &arguments)
     line.addOption(QStringLiteral("quiet"), QString(),
                    QStringLiteral("no progress bar and no summary"));
 
-    if (!line.parse(arguments))
-        return line.badArguments();
-    if (line.helpRequested()) {
-        Console::out(line.helpText());
-        return ExitCode::Success;
-    }
-    if (!line.positional().isEmpty())
-        return line.badArguments(
-            QStringLiteral("unexpected argument \"%1\"").arg(line.positional().first()));
+    const int parsed = line.parseCommand(arguments);
+    if (parsed >= 0)
+        return parsed;
     int program = 0;
     int segments = 0;
     int storage = 0;

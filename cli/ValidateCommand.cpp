@@ -68,17 +68,12 @@ int ValidateCommand::run(const QStringList &arguments)
     line.addOption(QStringLiteral("quiet"), QString(),
                    QStringLiteral("no summary when the file is valid"));
 
-    if (!line.parse(arguments))
-        return line.badArguments();
-    if (line.helpRequested()) {
-        Console::out(line.helpText());
-        return ExitCode::Success;
-    }
+    const int parsed = line.parseCommand(arguments, 1);
+    if (parsed >= 0)
+        return parsed;
     const QStringList words = line.positional();
     if (words.isEmpty())
         return line.badArguments(QStringLiteral("name the program CSV file to check"));
-    if (words.size() > 1)
-        return line.badArguments(QStringLiteral("unexpected argument \"%1\"").arg(words.at(1)));
     const QString fileName = words.first();
     int segments = 0;
     QList<int> limits;
