@@ -120,7 +120,14 @@ QString KCSVInterface::startDirectory() const
 void KCSVInterface::storeDirectory(const QString &fileName) const
 {
     QSettings settings(QCoreApplication::organizationName(), QCoreApplication::applicationName());
-    settings.setValue(QLatin1String(DefaultDirKey), QFileInfo(fileName).path());
+    const QString key = QLatin1String(DefaultDirKey);
+    const QString directory = QFileInfo(fileName).path();
+    // Writing the store costs a lock file, a sync to disk and a rename on every call; a value
+    // that is already there is left alone.
+    const QVariant stored = settings.value(key);
+    if (stored.type() == QVariant::String && stored.toString() == directory)
+        return;
+    settings.setValue(key, directory);
 }
 
 QTextCodec *KCSVInterface::streamCodec() const

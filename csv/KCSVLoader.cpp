@@ -5,11 +5,18 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStringView>
 #include <QTextStream>
+#include <QVector>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
 const QChar Quote = QLatin1Char('"');
+// Characters taken from the stream at a time while the file is read.
+const int ReadSlice = 256 * 1024;
 
 // A quoted field is complete once it ends in a quote, is at least two characters long and holds an
 // even number of quotes; the count is kept by the caller so the growing field is never rescanned.
@@ -34,9 +41,57 @@ QString unquoteField(const QString &field)
     return cell;
 }
 
-QStringList splitLine(const QString &line, const QString &delimiter)
+qsizetype countQuotes(QStringView text)
 {
-    return line.split(delimiter, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    return std::count(text.begin(), text.end(), Quote);
+}
+
+// A piece of the decoded text: where it starts and how many characters it holds.
+struct Span
+{
+    int start;
+    int size;
+};
+
+// Index of the first delimiter at or after from in line, -1 if there is none; an empty delimiter
+// is found at every position up to the end of the line, as QString::split() finds it.
+int findDelimiter(QStringView line, int from, QStringView delimiter)
+{
+    if (delimiter.isEmpty())
+        return from <= line.size() ? from : -1;
+    if (delimiter.size() == 1) {
+        const QChar d = delimiter.front();
+        const QChar *begin = line.data();
+        for (const QChar *ch = begin + from, *end = begin + line.size(); ch < end; ++ch) {
+            if (*ch == d)
+                return int(ch - begin);
+        }
+        return -1;
+    }
+    return int(line.indexOf(delimiter, from, Qt::CaseSensitive));
+}
+
+// Cuts the line that starts at lineStart in the text at the delimiter, keeping empty pieces,
+// exactly as QString::split() with Qt::KeepEmptyParts does, but without building the pieces.
+void splitLine(QStringView line, int lineStart, QStringView delimiter, QVector<Span> &pieces)
+{
+    pieces.clear();
+    const int step = delimiter.size();
+    int start = 0;
+    int extra = 0;
+    int end;
+    while ((end = findDelimiter(line, start + extra, delimiter)) != -1) {
+        pieces.append({lineStart + start, end - start});
+        start = end + step;
+        extra = step == 0 ? 1 : 0;
+    }
+    pieces.append({lineStart + start, int(line.size()) - start});
+}
+
+// A cell of the row; an empty piece is an empty, not a null, string, as QString::split() makes it.
+QString cellOf(QStringView piece)
+{
+    return piece.isEmpty() ? QString(QLatin1String("")) : piece.toString();
 }
 
 } // namespace
@@ -152,9 +207,38 @@ void KCSVLoader::report(const QString &title, const QString &text)
 
 void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringList &warnings)
 {
-    QStringList lines;
+    // All lines first: the text is decoded in one go (the stream drops every carriage return, as
+    // it does line by line) and cut at each line feed, which is not part of its line; the last
+    // line needs no line feed. The lines stay pieces of that one text.
+    QString text;
+    if (const QIODevice *device = stream.device()) {
+        // Room for a UTF-16 file (two bytes a character); other encodings grow the text as needed.
+        const qint64 bytes = device->size() - device->pos();
+        if (bytes > 0 && bytes < std::numeric_limits<int>::max())
+            text.reserve(int(bytes / 2 + 1));
+    }
+    // Read in slices so that the stream's own buffer stays small; nothing is lost between them.
     while (!stream.atEnd())
-        lines.append(stream.readLine());
+        text += stream.read(ReadSlice);
+    const QStringView all(text);
+    QVector<Span> lines;
+    {
+        const QChar *begin = text.constData();
+        const QChar *end = begin + text.size();
+        const QChar *start = begin;
+        for (const QChar *ch = begin; ch < end; ++ch) {
+            if (*ch == QLatin1Char('\n')) {
+                lines.append({int(start - begin), int(ch - start)});
+                start = ch + 1;
+            }
+        }
+        if (start < end)
+            lines.append({int(start - begin), int(end - start)});
+    }
+    auto lineAt = [&](int index) {
+        const Span line = lines.at(index);
+        return all.mid(line.start, line.size);
+    };
 
     if (lines.size() < 2) {
         errors.append(tr("No content found in the imported file."));
@@ -163,43 +247,61 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
     emit updateStatus(QStringLiteral("total lines"), lines.size());
 
     rows.clear();
+    rows.reserve(lines.size());
 
     // A replacement chosen by the header check applies to this load only.
     QString delim = delimiter();
-    const QString firstLine = lines.first();
-    int headerCount = splitLine(firstLine, delim).size();
+    QVector<Span> pieces;
+    const QString firstLine = lineAt(0).toString();
+    splitLine(firstLine, 0, delim, pieces);
+    int headerCount = pieces.size();
     if (firstLine.size() / 5 > headerCount) {
         if (checkHeaderDelimiter(firstLine, errors, delim))
             return;
     }
-    if (delimiterReplaced)
-        headerCount = splitLine(firstLine, delim).size();
+    if (delimiterReplaced) {
+        splitLine(firstLine, 0, delim, pieces);
+        headerCount = pieces.size();
+    }
 
+    auto pieceAt = [&](int index) {
+        const Span piece = pieces.at(index);
+        return all.mid(piece.start, piece.size);
+    };
     const int lineCount = lines.size();
+    QStringList above;
     int i = 0;
     while (i < lineCount) {
-        if (lines.at(i).isEmpty()) {
+        if (lines.at(i).size == 0) {
             ++i;
             continue;
         }
 
-        QStringList pieces = splitLine(lines.at(i), delim);
+        splitLine(lineAt(i), lines.at(i).start, delim, pieces);
         QStringList row;
+        row.reserve(pieces.size());
         for (int j = 0; j < pieces.size(); ++j) {
-            const QString piece = pieces.at(j);
-            if (piece.isEmpty() || piece.at(0) != Quote) {
-                row.append(piece);
+            const QStringView piece = pieceAt(j);
+            if (piece.isEmpty() || piece.front() != Quote) {
+                // Columns repeat their values from row to row: a cell equal to the one above it
+                // shares that string instead of holding a copy of its own.
+                if (j < above.size() && !piece.isEmpty() && above.at(j) == piece) {
+                    row.append(above.at(j));
+                    continue;
+                }
+                row.append(cellOf(piece));
                 continue;
             }
 
-            QString field = piece;
-            qsizetype quotes = piece.count(Quote);
+            QString field = piece.toString();
+            qsizetype quotes = countQuotes(piece);
             while (!isClosedField(field, quotes)) {
                 if (j + 1 < pieces.size()) {
                     ++j;
+                    const QStringView next = pieceAt(j);
                     field += delim;
-                    field += pieces.at(j);
-                    quotes += pieces.at(j).count(Quote);
+                    field.append(next.data(), int(next.size()));
+                    quotes += countQuotes(next);
                     continue;
                 }
                 // The field goes on in the next line, whose remaining pieces follow it.
@@ -208,11 +310,12 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
                     return;
                 }
                 ++i;
-                pieces = splitLine(lines.at(i), delim);
+                splitLine(lineAt(i), lines.at(i).start, delim, pieces);
                 j = 0;
+                const QStringView first = pieceAt(0);
                 field += QLatin1Char('\n');
-                field += pieces.first();
-                quotes += pieces.first().count(Quote);
+                field.append(first.data(), int(first.size()));
+                quotes += countQuotes(first);
             }
             row.append(unquoteField(field));
         }
@@ -232,6 +335,7 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
             }
         }
         rows.append(row);
+        above = row;
         ++i;
         emit updateStatus(QStringLiteral("current line"), i);
     }
