@@ -17,6 +17,13 @@ function(dcp30_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name}")
+  if(DCP30_SANITIZE STREQUAL "thread")
+    # Qt and GLib from the distribution are not instrumented: the sanitizer judges our code
+    # only, and Qt's own event dispatcher stands in for GLib's.
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+      "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=${CMAKE_SOURCE_DIR}/tests/sanitizers/tsan.supp"
+      "QT_NO_GLIB=1")
+  endif()
   if(T_LOCK_APPDIR)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK appdir)
   endif()
