@@ -17,17 +17,40 @@ const int ChunkSize = 64 * 1024;
 
 // Appends text with every line feed written as CR LF, as a text-mode device on the Windows target
 // stores it; a carriage return already in front of a line feed is kept, as that target does.
+void appendWithCrLf(QString &out, const QChar *begin, const QChar *end)
+{
+    const QChar *run = begin;
+    for (const QChar *ch = begin; ch < end; ++ch) {
+        if (*ch == LineFeed) {
+            out.append(run, int(ch - run));
+            out.append(CarriageReturn);
+            run = ch; // the line feed itself starts the next run
+        }
+    }
+    out.append(run, int(end - run));
+}
+
 void appendWithCrLf(QString &out, const QString &text)
 {
-    if (!text.contains(LineFeed)) {
-        out += text;
-        return;
+    appendWithCrLf(out, text.constData(), text.constData() + text.size());
+}
+
+// Appends a cell that needs quoting: enclosed in double quotes, each inner double quote doubled
+// and each line feed written as CR LF.
+void appendQuoted(QString &out, const QString &cell)
+{
+    out.append(Quote);
+    const QChar *run = cell.constData();
+    const QChar *end = run + cell.size();
+    for (const QChar *ch = run; ch < end; ++ch) {
+        if (*ch == Quote) {
+            appendWithCrLf(out, run, ch + 1);
+            out.append(Quote);
+            run = ch + 1;
+        }
     }
-    for (const QChar ch : text) {
-        if (ch == LineFeed)
-            out.append(CarriageReturn);
-        out.append(ch);
-    }
+    appendWithCrLf(out, run, end);
+    out.append(Quote);
 }
 
 } // namespace
@@ -78,22 +101,29 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
                                                               : QTextCodec::IgnoreHeader);
     bool written = true;
     QString chunk;
+    chunk.reserve(ChunkSize + 1024);
     auto writeChunk = [&] {
         if (chunk.isEmpty())
             return;
         const QByteArray bytes = encoder.fromUnicode(chunk);
         written = file.write(bytes) == bytes.size();
-        chunk.clear();
+        chunk.resize(0); // keeps the buffer for the next chunk
     };
 
     const QString delim = delimiter();
+    QString delimInFile;
+    appendWithCrLf(delimInFile, delim);
     for (const QStringList &row : qAsConst(datas)) {
         if (row.isEmpty())
             continue;
         for (int k = 0; k < row.size(); ++k) {
             if (k > 0)
-                appendWithCrLf(chunk, delim);
-            appendWithCrLf(chunk, encodeCell(row.at(k), delim));
+                chunk += delimInFile;
+            const QString &cell = row.at(k);
+            if (needsQuotes(cell, delim))
+                appendQuoted(chunk, cell);
+            else
+                chunk += cell; // holds no line feed
         }
         chunk += QLatin1String("\r\n");
         if (chunk.size() >= ChunkSize) {
@@ -119,23 +149,17 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
     return true;
 }
 
-QString KCSVSaver::encodeCell(const QString &cell, const QString &delimiter) const
+bool KCSVSaver::needsQuotes(const QString &cell, const QString &delimiter)
 {
-    const bool needsQuotes =
-        cell.contains(LineFeed) || cell.contains(delimiter) || cell.contains(Quote);
-    if (!needsQuotes)
-        return cell;
-
-    QString quoted;
-    quoted.reserve(cell.size() + 2);
-    quoted.append(Quote);
+    if (delimiter.size() != 1)
+        return cell.contains(LineFeed) || cell.contains(delimiter) || cell.contains(Quote);
+    // One pass for the usual one-character delimiter.
+    const QChar d = delimiter.at(0);
     for (const QChar ch : cell) {
-        quoted.append(ch);
-        if (ch == Quote)
-            quoted.append(Quote);
+        if (ch == LineFeed || ch == d || ch == Quote)
+            return true;
     }
-    quoted.append(Quote);
-    return quoted;
+    return false;
 }
 
 void KCSVSaver::reportOpenFailure()

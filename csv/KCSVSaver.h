@@ -27,8 +27,8 @@ public slots:
     bool saveFile(QList<QStringList> datas, QString fileName = QString());
 
 private:
-    // The cell as it stands in the file: quoted and with doubled quotes when it needs quoting.
-    QString encodeCell(const QString &cell, const QString &delimiter) const;
+    // True when the cell holds a line feed, the delimiter or a double quote and is written quoted.
+    static bool needsQuotes(const QString &cell, const QString &delimiter);
     // Warning box on the GUI thread, otherwise an entry in the error list.
     void reportOpenFailure();
 
