@@ -40,6 +40,8 @@ private slots:
     void progressReports();
     void encodings_data();
     void encodings();
+    void defaults();
+    void delimiterReadThroughAccessor();
     void nullCodecReadsUtf16();
     void noContentKeepsPreviousRows();
     void loadNeverChangesOwnDelimiter();
@@ -278,6 +280,19 @@ void tst_KCSVLoader::headerCheck_data()
         << "\t" << false << none << Table{{"ab\tcdefghijklmnopq"}, {"x", ""}};
     QTest::newRow("quoted first cell followed by text") << "\"ab\tcdefghijklmnop\"z\ty\nx\ty\n"
                                                         << "\t" << false << cannot << Table{};
+    // The check runs only when the first line's length divided by 5 exceeds its column count.
+    QTest::newRow("10 characters, 1 column: checked")
+        << "ab,cd,efgh\r\n1,2,3\r\n"
+        << "\t" << true << none << Table{{"ab", "cd", "efgh"}, {"1", "2", "3"}};
+    QTest::newRow("9 characters, 1 column: not checked")
+        << "ab,cd,efg\r\n1,2,3\r\n"
+        << "\t" << false << none << Table{{"ab,cd,efg"}, {"1,2,3"}};
+    QTest::newRow("20 characters, 3 columns: checked")
+        << "x\t\"y\"\tz,w,vvvvvvvvvv\r\n1,2,3\r\n"
+        << "\t" << true << none << Table{{"x\t\"y\"\tz", "w", "vvvvvvvvvv"}, {"1", "2", "3"}};
+    QTest::newRow("19 characters, 3 columns: not checked")
+        << "x\t\"y\"\tz,w,vvvvvvvvv\r\n1,2,3\r\n"
+        << "\t" << false << none << Table{{"x", "y", "z,w,vvvvvvvvv"}, {"1,2,3", "", ""}};
     QTest::newRow("two-character delimiter never matches one character")
         << "x\"ab::cdefghijklmnopqrst\"::y\nx::y\n"
         << "::" << false << cannot << Table{};
@@ -375,6 +390,49 @@ void tst_KCSVLoader::encodings()
     QCOMPARE(out.ok, !data.isEmpty());
     if (data.isEmpty())
         QCOMPARE(out.errors, QStringList{"No content found in the imported file."});
+}
+
+// A caller that supplies its own delimiter through the virtual accessor.
+class SemicolonLoader : public KCSVLoader
+{
+public:
+    QString delimiter() const override { return QStringLiteral(";"); }
+};
+
+void tst_KCSVLoader::defaults()
+{
+    KCSVLoader loader;
+    QCOMPARE(loader.codec()->name(), QByteArray("UTF-16LE"));
+    QCOMPARE(loader.delimiter(), QStringLiteral("\t"));
+    QVERIFY(!loader.promptFormat());
+    QCOMPARE(loader.statusCode(), int(KCSVLoader::NoFileName));
+    QVERIFY(!loader.isDelimiterReplaced());
+    loader.setCodec(nullptr);
+    loader.setDefaultCodec();
+    QCOMPARE(loader.codec()->name(), QByteArray("UTF-16LE"));
+    // An unknown file type keeps the delimiter of the last known one.
+    loader.setFileType(1);
+    loader.setFileType(7);
+    QCOMPARE(loader.delimiter(), QStringLiteral(","));
+    loader.setFileType(0);
+    QCOMPARE(loader.delimiter(), QStringLiteral("\t"));
+}
+
+void tst_KCSVLoader::delimiterReadThroughAccessor()
+{
+    SemicolonLoader *loader = nullptr;
+    runOn(anchor, [&] { loader = new SemicolonLoader; });
+    const QString file = path(QStringLiteral("semicolon.txt"));
+    QVERIFY(writeBytes(file, utf16LeBytes("a;b\tc\r\n\"d;\r\ne\";f\r\n")));
+    bool ok = false;
+    Table data;
+    runOn(loader, [&] {
+        ok = loader->openFile(file);
+        data = loader->loadedData();
+    });
+    deleteLoader(loader);
+    QVERIFY(ok);
+    QCOMPARE(data, (Table{{"a", "b\tc"}, {"d;\ne", "f"}}));
 }
 
 void tst_KCSVLoader::nullCodecReadsUtf16()

@@ -75,8 +75,6 @@ void tst_ProgramFormat::numberParsing_data()
     QTest::newRow("zero") << "0" << true << 0 << "0000";
     QTest::newRow("plus") << "+5" << true << 5 << "0005";
     QTest::newRow("minus one") << "-1" << true << -1 << "FFFF";
-    QTest::newRow("minus 1999") << "-1999" << true << -1999 << "F831";
-    QTest::newRow("leading zeros") << "007" << true << 7 << "0007";
     QTest::newRow("signed leading zeros") << "-0010" << true << -10 << "FFF6";
     QTest::newRow("many leading zeros") << "0000000000002147483647" << true << 2147483647 << "FFFF";
     QTest::newRow("spaces around") << "  12  " << true << 12 << "000C";
@@ -92,10 +90,8 @@ void tst_ProgramFormat::numberParsing_data()
     QTest::newRow("sign alone") << "-" << false << 0 << "";
     QTest::newRow("space after sign") << "- 3" << false << 0 << "";
     QTest::newRow("double sign") << "+-3" << false << 0 << "";
-    QTest::newRow("inner space") << "1 2" << false << 0 << "";
     QTest::newRow("decimal point") << "1.5" << false << 0 << "";
     QTest::newRow("group separator") << "1,000" << false << 0 << "";
-    QTest::newRow("exponent") << "1e3" << false << 0 << "";
     QTest::newRow("hex prefix") << "0x10" << false << 0 << "";
     QTest::newRow("full-width minus") << QString::fromUtf8("\xEF\xBC\x8D"
                                                            "5")

