@@ -59,6 +59,11 @@ public:
                 seen << p;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
+        // The error flag follows the busy flag as a separate report: let the worker finish its
+        // slot and deliver what it emitted, as a screen's next poll would see it.
+        QMetaObject::invokeMethod(
+            driver->worker(), [] {}, Qt::BlockingQueuedConnection);
+        QCoreApplication::processEvents();
         return seen;
     }
 
