@@ -10,7 +10,9 @@
 #include <QVector>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -20,18 +22,18 @@ const int ReadSlice = 256 * 1024;
 
 // A quoted field is complete once it ends in a quote, is at least two characters long and holds an
 // even number of quotes; the count is kept by the caller so the growing field is never rescanned.
-bool isClosedField(const QString &field, qsizetype quotes)
+bool isClosedField(QStringView field, qsizetype quotes)
 {
-    return field.size() >= 2 && field.endsWith(Quote) && quotes % 2 == 0;
+    return field.size() >= 2 && field.back() == Quote && quotes % 2 == 0;
 }
 
 // Drops the enclosing quotes and turns every doubled quote into one, in a single pass.
-QString unquoteField(const QString &field)
+QString unquoteField(QStringView field)
 {
     QString cell;
-    cell.reserve(field.size() - 2);
-    const QChar *ch = field.constData() + 1;
-    const QChar *end = field.constData() + field.size() - 1;
+    cell.reserve(int(field.size()) - 2);
+    const QChar *ch = field.data() + 1;
+    const QChar *end = field.data() + field.size() - 1;
     while (ch < end) {
         cell.append(*ch);
         if (*ch == Quote && ch + 1 < end && ch[1] == Quote)
@@ -93,6 +95,43 @@ QString cellOf(QStringView piece)
 {
     return piece.isEmpty() ? QString(QLatin1String("")) : piece.toString();
 }
+
+// The last few distinct values seen in one column. Columns of a program file hold a handful of
+// values ("----", small numbers) over and over; a cell equal to one of them shares that string
+// instead of allocating a copy, which saves most of the allocations and memory of a large load.
+class RecentCells
+{
+public:
+    // The cell for a non-empty piece; the reference stays valid until the next call.
+    const QString &cell(QStringView piece)
+    {
+        const qsizetype size = piece.size();
+        // The value that matched last is the likeliest, usually the cell right above.
+        for (int k = 0; k < Size; ++k) {
+            const int slot = (last + k) % Size;
+            const QString &known = values[slot];
+            if (known.size() == size &&
+                std::memcmp(known.constData(), piece.data(), size_t(size) * sizeof(QChar)) == 0) {
+                last = slot;
+                return known;
+            }
+        }
+        last = next;
+        next = (next + 1) % Size;
+        values[last] = piece.toString();
+        return values[last];
+    }
+
+private:
+    static constexpr int Size = 8;
+    QString values[Size];
+    int last = 0;
+    int next = 0;
+};
+
+// Columns beyond this many make their cells without looking for an equal one, so that a line of
+// a million delimiters does not bring a million caches with it.
+constexpr size_t MaxRecentColumns = 1024;
 
 } // namespace
 
@@ -269,7 +308,7 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
         return all.mid(piece.start, piece.size);
     };
     const int lineCount = lines.size();
-    QStringList above;
+    std::vector<RecentCells> recent;
     int i = 0;
     while (i < lineCount) {
         if (lines.at(i).size == 0) {
@@ -283,25 +322,29 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
         for (int j = 0; j < pieces.size(); ++j) {
             const QStringView piece = pieceAt(j);
             if (piece.isEmpty() || piece.front() != Quote) {
-                // Columns repeat their values from row to row: a cell equal to the one above it
-                // shares that string instead of holding a copy of its own.
-                if (j < above.size() && !piece.isEmpty() && above.at(j) == piece) {
-                    row.append(above.at(j));
+                const size_t column = size_t(row.size());
+                if (piece.isEmpty() || column >= MaxRecentColumns) {
+                    row.append(cellOf(piece));
                     continue;
                 }
-                row.append(cellOf(piece));
+                if (column >= recent.size())
+                    recent.resize(column + 1);
+                row.append(recent[column].cell(piece));
                 continue;
             }
 
-            QString field = piece.toString();
+            // The pieces of a quoted field, with the delimiters and line feeds between them, lie
+            // next to each other in the text: the field is the text from its first piece to the
+            // last one taken, so nothing is copied until the cell is made.
+            const int fieldStart = pieces.at(j).start;
+            auto fieldUpTo = [&](const Span &last) {
+                return all.mid(fieldStart, last.start + last.size - fieldStart);
+            };
             qsizetype quotes = countQuotes(piece);
-            while (!isClosedField(field, quotes)) {
+            while (!isClosedField(fieldUpTo(pieces.at(j)), quotes)) {
                 if (j + 1 < pieces.size()) {
                     ++j;
-                    const QStringView next = pieceAt(j);
-                    field += delim;
-                    field.append(next.data(), int(next.size()));
-                    quotes += countQuotes(next);
+                    quotes += countQuotes(pieceAt(j));
                     continue;
                 }
                 // The field goes on in the next line, whose remaining pieces follow it.
@@ -312,12 +355,9 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
                 ++i;
                 splitLine(lineAt(i), lines.at(i).start, delim, pieces);
                 j = 0;
-                const QStringView first = pieceAt(0);
-                field += QLatin1Char('\n');
-                field.append(first.data(), int(first.size()));
-                quotes += countQuotes(first);
+                quotes += countQuotes(pieceAt(0));
             }
-            row.append(unquoteField(field));
+            row.append(unquoteField(fieldUpTo(pieces.at(j))));
         }
 
         // i is the last line this row used; the header's own line is never compared.
@@ -335,7 +375,6 @@ void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringLi
             }
         }
         rows.append(row);
-        above = row;
         ++i;
         emit updateStatus(QStringLiteral("current line"), i);
     }

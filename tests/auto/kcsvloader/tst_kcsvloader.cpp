@@ -194,6 +194,21 @@ void tst_KCSVLoader::parse_data()
         << true << 5 << none
         << QStringList{"Line 2 is 2 columns more of header.", "Line 3 is 2 columns more of header."}
         << Table{{"h\n1", "h2", "h3"}, {"a", "b", "c"}};
+    {
+        // Equal cells share one string: values of the same length, more distinct values than a
+        // column remembers, and a column shifted by a field over two lines must all come back.
+        QString text = QStringLiteral("h1\th2\n");
+        Table table{{"h1", "h2"}};
+        for (int k = 0; k < 24; ++k) {
+            const QString value = QStringLiteral("v%1").arg(k % 11);
+            text += value + QLatin1Char('\t') + QStringLiteral("x%1\n").arg(k % 2);
+            table.append(QStringList{value, QStringLiteral("x%1").arg(k % 2)});
+        }
+        text += QStringLiteral("\"v\n1\"\tx1\nv1\tx0\n");
+        table.append(QStringList{"v\n1", "x1"});
+        table.append(QStringList{"v1", "x0"});
+        QTest::newRow("repeated values in a column") << text << true << 3 << none << none << table;
+    }
     QTest::newRow("error after warnings: format error status")
         << "h1\th2\th3\na\n\"x\n"
         << false << 2 << QStringList{"Format error at line 4"}
