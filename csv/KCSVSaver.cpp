@@ -17,7 +17,8 @@ const int ChunkSize = 64 * 1024;
 
 // Appends text with every line feed written as CR LF, as a text-mode device on the Windows target
 // stores it; a carriage return already in front of a line feed is kept, as that target does.
-void appendWithCrLf(QString &out, const QChar *begin, const QChar *end)
+// In a quoted cell every double quote is doubled as well.
+void appendCellText(QString &out, const QChar *begin, const QChar *end, bool quoted)
 {
     const QChar *run = begin;
     for (const QChar *ch = begin; ch < end; ++ch) {
@@ -25,32 +26,23 @@ void appendWithCrLf(QString &out, const QChar *begin, const QChar *end)
             out.append(run, int(ch - run));
             out.append(CarriageReturn);
             run = ch; // the line feed itself starts the next run
+        } else if (quoted && *ch == Quote) {
+            out.append(run, int(ch + 1 - run));
+            out.append(Quote);
+            run = ch + 1;
         }
     }
     out.append(run, int(end - run));
 }
 
-void appendWithCrLf(QString &out, const QString &text)
+// Where the next slice of a long cell ends: at most ChunkSize characters on, never between the
+// two halves of a surrogate pair, so that every codec sees whole characters.
+const QChar *sliceEnd(const QChar *from, const QChar *end)
 {
-    appendWithCrLf(out, text.constData(), text.constData() + text.size());
-}
-
-// Appends a cell that needs quoting: enclosed in double quotes, each inner double quote doubled
-// and each line feed written as CR LF.
-void appendQuoted(QString &out, const QString &cell)
-{
-    out.append(Quote);
-    const QChar *run = cell.constData();
-    const QChar *end = run + cell.size();
-    for (const QChar *ch = run; ch < end; ++ch) {
-        if (*ch == Quote) {
-            appendWithCrLf(out, run, ch + 1);
-            out.append(Quote);
-            run = ch + 1;
-        }
-    }
-    appendWithCrLf(out, run, end);
-    out.append(Quote);
+    if (end - from <= ChunkSize)
+        return end;
+    const QChar *cut = from + ChunkSize;
+    return cut[-1].isHighSurrogate() ? cut + 1 : cut;
 }
 
 } // namespace
@@ -112,19 +104,35 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
 
     const QString delim = delimiter();
     QString delimInFile;
-    appendWithCrLf(delimInFile, delim);
+    appendCellText(delimInFile, delim.constData(), delim.constData() + delim.size(), false);
     for (const QStringList &row : qAsConst(datas)) {
         if (row.isEmpty())
             continue;
-        for (int k = 0; k < row.size(); ++k) {
+        for (int k = 0; k < row.size() && written; ++k) {
             if (k > 0)
                 chunk += delimInFile;
             const QString &cell = row.at(k);
-            if (needsQuotes(cell, delim))
-                appendQuoted(chunk, cell);
-            else
-                chunk += cell; // holds no line feed
+            const bool quoted = needsQuotes(cell, delim);
+            if (quoted)
+                chunk += Quote;
+            // A long cell goes out in slices, so the text waiting to be written stays small
+            // whatever the cell's size.
+            const QChar *end = cell.constData() + cell.size();
+            for (const QChar *from = cell.constData(); from < end && written;) {
+                const QChar *to = sliceEnd(from, end);
+                if (quoted)
+                    appendCellText(chunk, from, to, true);
+                else
+                    chunk.append(from, int(to - from)); // holds no line feed
+                from = to;
+                if (chunk.size() >= ChunkSize)
+                    writeChunk();
+            }
+            if (quoted)
+                chunk += Quote;
         }
+        if (!written)
+            break;
         chunk += QLatin1String("\r\n");
         if (chunk.size() >= ChunkSize) {
             writeChunk();

@@ -82,6 +82,27 @@ void tst_CsvSaver::fileBytes_data()
     QTest::newRow("UTF-8 with mark")
         << Table{{"\xc3\xa9", "b"}} << -1 << keep << QByteArray("UTF-8") << true
         << QByteArray("\xef\xbb\xbf\xc3\xa9\tb\r\n");
+    {
+        // Cells far longer than what the saver encodes at a time, with quotes, line feeds and
+        // surrogate pairs on every boundary a slice of the cell could end at.
+        const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80");
+        QString quoted = QStringLiteral("\"");
+        for (int k = 0; k < 100000; ++k)
+            quoted += emoji;
+        quoted += QStringLiteral("\nx\"y");
+        const QString plain(150001, QLatin1Char('a'));
+        QString inner = quoted;
+        inner.replace(QLatin1String("\""), QLatin1String("\"\""));
+        inner.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+        const QString expected =
+            QLatin1Char('"') + inner + QStringLiteral("\"\t") + plain + QStringLiteral("\r\nz\r\n");
+        const Table table{{quoted, plain}, {"z"}};
+        QTest::newRow("cells longer than a write, UTF-16")
+            << table << -1 << keep << utf16 << true << utf16LeBytes(expected);
+        QTest::newRow("cells longer than a write, UTF-8")
+            << table << -1 << keep << QByteArray("UTF-8") << true
+            << QByteArray("\xef\xbb\xbf") + expected.toUtf8();
+    }
     QTest::newRow("no codec falls back to UTF-16LE")
         << Table{{"a"}} << -1 << keep << QByteArray("none") << true << utf16LeBytes("a\r\n");
 }
