@@ -18,23 +18,20 @@ namespace {
 
 constexpr double MB = 1024.0 * 1024.0;
 
-// The comparison in Python: best of reps loads, then best of reps saves of the same rows.
+// The comparison in Python: one load and one save of the same rows, timed in the interpreter.
 const char *const PythonScript = R"PY(
 import csv, sys, time
 csv.field_size_limit(sys.maxsize)
-src, dst, reps = sys.argv[1], sys.argv[2], int(sys.argv[3])
-def load():
-    with open(src, encoding='utf-16', newline='') as f:
-        return list(csv.reader(f, delimiter='\t'))
-def save(rows):
-    with open(dst, 'w', encoding='utf-16', newline='') as f:
-        csv.writer(f, delimiter='\t', lineterminator='\r\n').writerows(rows)
-best_load = best_save = float('inf')
-for _ in range(reps):
-    t = time.perf_counter(); rows = load(); best_load = min(best_load, time.perf_counter() - t)
-for _ in range(reps):
-    t = time.perf_counter(); save(rows); best_save = min(best_save, time.perf_counter() - t)
-print(best_load, best_save, len(rows))
+src, dst = sys.argv[1], sys.argv[2]
+t = time.perf_counter()
+with open(src, encoding='utf-16', newline='') as f:
+    rows = list(csv.reader(f, delimiter='\t'))
+load = time.perf_counter() - t
+t = time.perf_counter()
+with open(dst, 'w', encoding='utf-16', newline='') as f:
+    csv.writer(f, delimiter='\t', lineterminator='\r\n').writerows(rows)
+save = time.perf_counter() - t
+print(load, save, len(rows))
 )PY";
 
 bool writeUtf16(const QString &path, const QString &text)
@@ -99,69 +96,66 @@ struct Timing
     bool ok = true;
 };
 
-// The child's side of a timed load: loads file once and prints seconds, rows and success.
-int loadOnce(const QString &file)
+// The child's side of a timed run: loads src once, saves the rows to dst once, and prints the
+// load's seconds, the row count, the save's seconds and whether both succeeded.
+int runOnce(const QString &src, const QString &dst)
 {
-    const auto start = bench::Clock::now();
+    auto start = bench::Clock::now();
     KCSVLoader loader;
-    const bool ok = loader.openFile(file);
+    const bool loaded = loader.openFile(src);
     const QList<QStringList> rows = loader.loadedData();
-    const double took = bench::since(start);
-    std::printf("%.9f %d %d\n", took, int(rows.size()), ok ? 1 : 0);
+    const double load = bench::since(start);
+    start = bench::Clock::now();
+    KCSVSaver saver;
+    const bool saved = saver.saveFile(rows, dst);
+    const double save = bench::since(start);
+    std::printf("%.9f %d %.9f %d\n", load, int(rows.size()), save, loaded && saved ? 1 : 0);
     return 0;
 }
 
-// Every load runs in a process of its own, as a program file is loaded by a command or by a
-// runtime that has not read a large file before: it pays for the memory it touches first. Loads
-// repeated in one process would instead reuse or refault memory depending on what the allocator
-// kept from the previous run, and the sizes would not compare like with like.
-bool timeLoad(const QString &src, int reps, Timing &t)
-{
-    t.load = std::numeric_limits<double>::infinity();
-    for (int r = 0; r < reps; ++r) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--load-once"), src});
-        if (!child.waitForFinished(-1) || child.exitCode() != 0)
-            return false;
-        const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
-        if (parts.size() != 3)
-            return false;
-        const double took = parts.at(0).toDouble();
-        t.load = std::min(t.load, took);
-        t.rows = parts.at(1).toInt();
-        t.ok = parts.at(2) == "1" && t.ok;
-    }
-    return true;
-}
-
+// Every run loads and saves in a process of its own, as a command or a runtime that has not
+// handled a large file before does: it pays for the memory it touches first. Runs repeated in
+// one process would instead reuse or refault memory depending on what the allocator kept from
+// the previous run, so that sizes with different run counts would not compare like with like.
 Timing timeLibrary(const QString &src, const QString &dst, int reps)
 {
     Timing t;
-    t.ok = timeLoad(src, reps, t);
-    KCSVLoader loader;
-    t.ok = loader.openFile(src) && t.ok;
-    const QList<QStringList> rows = loader.loadedData();
-    t.ok = rows.size() == t.rows && t.ok;
-    t.save = bench::bestOf(reps, [&] {
-        KCSVSaver saver;
-        t.ok = saver.saveFile(rows, dst) && t.ok;
-    });
+    t.load = t.save = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < reps; ++r) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--once"), src, dst});
+        const QList<QByteArray> parts = child.waitForFinished(-1) && child.exitCode() == 0
+                                            ? child.readAllStandardOutput().trimmed().split(' ')
+                                            : QList<QByteArray>();
+        if (parts.size() != 4) {
+            t.ok = false;
+            return t;
+        }
+        t.load = std::min(t.load, parts.at(0).toDouble());
+        t.rows = parts.at(1).toInt();
+        t.save = std::min(t.save, parts.at(2).toDouble());
+        t.ok = parts.at(3) == "1" && t.ok;
+    }
     return t;
 }
 
+// Python runs like the library: each run in a fresh interpreter, the best of reps runs kept.
 bool timePython(const QString &src, const QString &dst, int reps, Timing &t)
 {
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(PythonScript),
-                                             src, dst, QString::number(reps)});
-    if (!python.waitForFinished(-1) || python.exitCode() != 0)
-        return false;
-    const QList<QByteArray> parts = python.readAllStandardOutput().trimmed().split(' ');
-    if (parts.size() != 3)
-        return false;
-    t.load = parts.at(0).toDouble();
-    t.save = parts.at(1).toDouble();
-    t.rows = parts.at(2).toInt();
+    t.load = t.save = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < reps; ++r) {
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"), QString::fromUtf8(PythonScript), src, dst});
+        if (!python.waitForFinished(-1) || python.exitCode() != 0)
+            return false;
+        const QList<QByteArray> parts = python.readAllStandardOutput().trimmed().split(' ');
+        if (parts.size() != 3)
+            return false;
+        t.load = std::min(t.load, parts.at(0).toDouble());
+        t.save = std::min(t.save, parts.at(1).toDouble());
+        t.rows = parts.at(2).toInt();
+    }
     return true;
 }
 
@@ -176,6 +170,11 @@ void scalingRow(const QString &name, double small, double large, double factor, 
 {
     small -= fixed;
     large -= fixed;
+    if (small <= 0 || large <= 0) {
+        bench::printRow(name, bench::seconds(large), bench::seconds(small), bench::NaN, QString(),
+                        QStringLiteral("too short to judge"));
+        return;
+    }
     const double ratio = large / small;
     const double limit = factor * 1.1;
     bench::printRow(name, bench::seconds(large), bench::seconds(small), ratio,
@@ -187,8 +186,8 @@ void scalingRow(const QString &name, double small, double large, double factor, 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--load-once") == 0)
-        return loadOnce(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && std::strcmp(argv[1], "--once") == 0)
+        return runOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     const bool smoke = bench::hasFlag(argc, argv, "--smoke");
     bench::printHeader();
 
@@ -197,21 +196,14 @@ int main(int argc, char **argv)
         return 2;
     const QString out = dir.filePath(QStringLiteral("out.txt"));
 
-    // What a save costs whatever its size: the temporary file, the sync to disk that makes the
-    // new file durable before it replaces the old one, and the rename. Measured first so that the
-    // save rows below can also be given without it.
-    const QList<QStringList> oneRow{{QStringLiteral("a"), QStringLiteral("b")}};
-    const double fixed = bench::bestOf(smoke ? 1 : 5, [&] {
-        KCSVSaver saver;
-        saver.saveFile(oneRow, out);
-    });
-
-    // What a load costs whatever its size, in a process of its own like every timed load.
+    // What a load and a save cost whatever their size: for the save the temporary file, the sync
+    // to disk that makes the new file durable before it replaces the old one, and the rename.
+    // Measured first so that the figures below can also be given without it.
     const QString oneRowFile = dir.filePath(QStringLiteral("one.txt"));
     writeUtf16(oneRowFile, QStringLiteral("a\tb\r\nc\td\r\n"));
-    Timing oneLoad;
-    const bool fixedLoadOk = timeLoad(oneRowFile, smoke ? 1 : 5, oneLoad) && oneLoad.ok;
-    const double fixedLoad = fixedLoadOk ? oneLoad.load : 0.0;
+    const Timing oneRow = timeLibrary(oneRowFile, out, smoke ? 1 : 9);
+    const double fixedLoad = oneRow.ok ? oneRow.load : 0.0;
+    const double fixed = oneRow.ok ? oneRow.save : 0.0;
 
     struct Size
     {
@@ -219,8 +211,10 @@ int main(int argc, char **argv)
         qint64 bytes;
         int reps;
     };
+    // More runs where a run is short: the best of them settles closer to the true time, and the
+    // short runs are the ones disturbed most by a page flush or another process.
     QList<Size> sizes{
-        {"1 MB", qint64(1 * MB), 3}, {"10 MB", qint64(10 * MB), 3}, {"50 MB", qint64(50 * MB), 3}};
+        {"1 MB", qint64(1 * MB), 9}, {"10 MB", qint64(10 * MB), 5}, {"50 MB", qint64(50 * MB), 3}};
     if (smoke)
         sizes = {{"20 KB", 20 * 1024, 1}, {"200 KB", 200 * 1024, 1}};
 
@@ -265,8 +259,8 @@ int main(int argc, char **argv)
     }
     bench::printRow(QStringLiteral("csv load of a one-row file (fixed cost)"),
                     bench::seconds(fixedLoad), QStringLiteral("-"), bench::NaN, QString(),
-                    fixedLoadOk ? QString() : QStringLiteral("ERROR: loader failed"));
-    failed |= !fixedLoadOk;
+                    oneRow.ok ? QString() : QStringLiteral("ERROR: loader/saver failed"));
+    failed |= !oneRow.ok;
     bench::printRow(QStringLiteral("csv save of a one-row file (fixed cost)"),
                     bench::seconds(fixed), QStringLiteral("-"), bench::NaN, QString(), QString());
     if (library.size() >= 2) {
@@ -291,7 +285,7 @@ int main(int argc, char **argv)
     // The hard shapes, each at its named size and at ten times that size.
     const int lines = smoke ? 1000 : 100000;
     const int quotes = smoke ? 10000 : 1000000;
-    const int reps = smoke ? 1 : 5;
+    const int reps = smoke ? 1 : 9;
     struct Shape
     {
         QString label;
