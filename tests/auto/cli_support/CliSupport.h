@@ -1,0 +1,201 @@
+#ifndef CLISUPPORT_H
+#define CLISUPPORT_H
+
+// What the end-to-end tests of the dcp30 tool share: running the built tool (next to the test in
+// bin/), program CSV files made from the simulator's demo programs and read back with the CSV
+// library the plugin uses, and "dcp30 simulate" running in the background. Every wait is
+// bounded: a process that does not end in time is killed and reported as not finished.
+
+#include "DemoPrograms.h"
+#include "KCSVLoader.h"
+#include "KCSVSaver.h"
+#include "ProgramFormat.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+
+#include <csignal>
+
+namespace CliProcess {
+
+struct Result
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+
+    // stdout lines that start with label + ": ", the label removed ("error log" etc.).
+    QStringList labelled(const QString &label) const
+    {
+        QStringList values;
+        const QString prefix = label + QStringLiteral(": ");
+        for (const QString &line : out.split(QLatin1Char('\n'))) {
+            if (line.startsWith(prefix))
+                values << line.mid(prefix.size());
+        }
+        return values;
+    }
+    // For failure messages: exit code and both streams.
+    QByteArray describe() const
+    {
+        return QStringLiteral("finished %1, exit %2\n--- stdout:\n%3\n--- stderr:\n%4")
+            .arg(finished)
+            .arg(exitCode)
+            .arg(out, err)
+            .toUtf8();
+    }
+};
+
+inline QString appDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+inline QString binary()
+{
+    return appDir() + QStringLiteral("/dcp30");
+}
+
+// The words of a command line written as one text, split at spaces (no quoting).
+inline QStringList words(const QString &text)
+{
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// Runs program (default: binary()) with arguments.
+inline Result run(const QStringList &arguments, int timeoutMs = 60000,
+                  const QString &workingDirectory = QString(), const QString &program = QString())
+{
+    Result result;
+    QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(program.isEmpty() ? binary() : program, arguments);
+    if (!process.waitForStarted(10000))
+        return result;
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+} // namespace CliProcess
+
+namespace ProgramFiles {
+
+// The header row followed by the rows of segments 1..segments of a demo program (1 to 3), as a
+// read from the simulated controller produces them.
+inline QList<QStringList> demoRows(int program, int segments)
+{
+    ProgramFormat format;
+    QList<QStringList> rows;
+    format.generalHead(rows);
+    const QStringList records = DemoPrograms::records(program);
+    for (int s = 1; s <= segments && s <= records.size(); ++s)
+        // What a block read returns after its header: the record, then ETX CR LF.
+        format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
+    return rows;
+}
+
+inline bool save(const QList<QStringList> &rows, const QString &fileName)
+{
+    KCSVSaver saver;
+    return saver.saveFile(rows, fileName);
+}
+
+// The rows of a program CSV file, header first; empty when it cannot be loaded.
+inline QList<QStringList> load(const QString &fileName)
+{
+    KCSVLoader loader;
+    if (!loader.openFile(fileName))
+        return {};
+    return loader.loadedData();
+}
+
+// An error log's entries: its text split at CR LF (the log's line ends).
+inline QStringList logLines(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+}
+
+inline QString appFile(const QString &name)
+{
+    return CliProcess::appDir() + QLatin1Char('/') + name;
+}
+
+// The error log a transfer of program leaves next to the plugin; kind is READ or WRITE.
+inline QString errorLog(const QString &kind, int program)
+{
+    return appFile(QStringLiteral("%1_PROG_%2_ERROR.txt").arg(kind).arg(program));
+}
+
+} // namespace ProgramFiles
+
+// "dcp30 simulate ..." running in the background for the length of a test. start() waits (up
+// to a bound) for the first line, the --port value clients use; the destructor ends the
+// simulator with SIGTERM and kills it if it does not end in time.
+class SimulatorProcess
+{
+public:
+    ~SimulatorProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+            stop(SIGTERM);
+    }
+
+    // arguments: the words after "simulate". False when no first line came within 10 s.
+    bool start(const QStringList &arguments)
+    {
+        m_process.start(CliProcess::binary(), QStringList{QStringLiteral("simulate")} + arguments);
+        if (!m_process.waitForStarted(10000))
+            return false;
+        const QDeadlineTimer deadline(10000);
+        while (!m_process.canReadLine() && !deadline.hasExpired() &&
+               m_process.state() == QProcess::Running)
+            m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        if (!m_process.canReadLine())
+            return false;
+        m_where = QString::fromUtf8(m_process.readLine()).trimmed();
+        return !m_where.isEmpty();
+    }
+    QString where() const { return m_where; }
+
+    // Sends signalNumber and waits up to 10 s; the exit code, or -1 when it did not end normally.
+    int stop(int signalNumber)
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        ::kill(pid_t(m_process.processId()), signalNumber);
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+            return -1;
+        }
+        m_err += m_process.readAllStandardError();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    QString errorOutput()
+    {
+        m_err += m_process.readAllStandardError();
+        return QString::fromUtf8(m_err);
+    }
+
+private:
+    QProcess m_process;
+    QString m_where;
+    QByteArray m_err;
+};
+
+#endif
