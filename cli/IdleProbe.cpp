@@ -36,8 +36,10 @@ Arrivals &arrivals()
     return state;
 }
 
+#ifdef DCP30_TSAN
 // The sanitizer's mark for the probe's trip through the event queue.
 char handOff;
+#endif
 
 void releaseHandOff()
 {

@@ -22,7 +22,7 @@ void PortSetup::declare(CommandLine &line)
     line.addOption(QStringLiteral("timeout"), QStringLiteral("MS"),
                    QStringLiteral("how long a read waits for a whole reply (default 500;\n"
                                   "sim answers at once and does not wait)"));
-    line.addOption(QStringLiteral("fault"), QStringLiteral("SPEC"),
+    line.addOption(QStringLiteral("fault"), QStringLiteral("RULE"),
                    QStringLiteral("a fault of the built-in simulated controller (--port sim\n"
                                   "only; repeatable; syntax: dcp30 simulate --help)"));
 }

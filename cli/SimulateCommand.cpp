@@ -12,8 +12,8 @@
 QString SimulateCommand::faultHelp()
 {
     return QStringLiteral(
-        "Faults (--fault SPEC, repeatable; the first rule that triggers decides an exchange).\n"
-        "SPEC is a list of items separated by \":\", in any order:\n"
+        "Faults (--fault RULE, repeatable; the first rule that triggers decides an exchange).\n"
+        "RULE is a list of items separated by \":\", in any order:\n"
         "  kind      any (default), open-read, open-write, block-read, block-write, close,\n"
         "            data-read or data-write: the requests the rule applies to\n"
         "  nth=N     trigger from the N-th request of that kind on\n"
@@ -39,7 +39,7 @@ int SimulateCommand::run(const QStringList &arguments)
 {
     CommandLine line(
         QStringLiteral("simulate"),
-        {QStringLiteral("simulate (--pty | --tcp PORTNUMBER) [--fault SPEC]...")},
+        {QStringLiteral("simulate (--pty | --tcp PORTNUMBER) [--fault RULE]...")},
         QStringLiteral(
             "Runs a simulated DCP31/32 (station 01) until interrupted (Ctrl+C, SIGTERM)\n"
             "on a new pseudo-terminal or on a TCP port of 127.0.0.1. The first line of\n"
@@ -51,7 +51,7 @@ int SimulateCommand::run(const QStringList &arguments)
                    QStringLiteral("serve on a new pseudo-terminal"));
     line.addOption(QStringLiteral("tcp"), QStringLiteral("PORTNUMBER"),
                    QStringLiteral("serve on 127.0.0.1:PORTNUMBER (0 picks a free port)"));
-    line.addOption(QStringLiteral("fault"), QStringLiteral("SPEC"),
+    line.addOption(QStringLiteral("fault"), QStringLiteral("RULE"),
                    QStringLiteral("a fault of the line (repeatable; see above)"));
     line.addOption(QStringLiteral("seed"), QStringLiteral("N"),
                    QStringLiteral("seed of the fault probabilities (default 1)"));
@@ -108,7 +108,7 @@ int SimulateCommand::run(const QStringList &arguments)
     if (!quiet) {
         Console::error(
             QStringLiteral("dcp30: simulated DCP31/32 on %1; end it with Ctrl+C").arg(where));
-        for (const QString &rule : plan.specs())
+        for (const QString &rule : plan.ruleTexts())
             Console::error(QStringLiteral("dcp30: fault %1").arg(rule));
     }
 

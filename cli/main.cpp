@@ -24,7 +24,7 @@ const char usageText[] =
     "[--port PORT]\n"
     "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
     "       dcp30 tag set ADDRESS VALUE [--port PORT]\n"
-    "       dcp30 simulate (--pty | --tcp PORTNUMBER) [--fault SPEC]...";
+    "       dcp30 simulate (--pty | --tcp PORTNUMBER) [--fault RULE]...";
 
 const char helpText[] =
     "\n\n"

@@ -23,27 +23,27 @@ void FaultPlan::addRule(const FaultRule &rule)
     m_fired.append(0);
 }
 
-bool FaultPlan::addRule(const QString &spec, QString *error)
+bool FaultPlan::addRule(const QString &text, QString *error)
 {
     FaultRule rule;
-    if (!FaultRule::parse(spec, rule, error))
+    if (!FaultRule::parse(text, rule, error))
         return false;
     addRule(rule);
     return true;
 }
 
-bool FaultPlan::parse(const QStringList &specs, FaultPlan &plan, QString *error, quint32 seed)
+bool FaultPlan::parse(const QStringList &texts, FaultPlan &plan, QString *error, quint32 seed)
 {
     FaultPlan result(seed);
-    for (const QString &spec : specs) {
-        if (!result.addRule(spec, error))
+    for (const QString &text : texts) {
+        if (!result.addRule(text, error))
             return false;
     }
     plan = result;
     return true;
 }
 
-QStringList FaultPlan::specs() const
+QStringList FaultPlan::ruleTexts() const
 {
     QStringList result;
     for (const FaultRule &rule : m_rules)

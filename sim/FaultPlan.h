@@ -41,13 +41,13 @@ public:
 
     void addRule(const FaultRule &rule);
     // Parses and adds a rule; false (plan unchanged) with the parser's message in *error.
-    bool addRule(const QString &spec, QString *error = nullptr);
-    // Parses several specs into a new plan; false with the first error.
-    static bool parse(const QStringList &specs, FaultPlan &plan, QString *error = nullptr,
+    bool addRule(const QString &text, QString *error = nullptr);
+    // Parses several rule texts into a new plan; false with the first error.
+    static bool parse(const QStringList &texts, FaultPlan &plan, QString *error = nullptr,
                       quint32 seed = 1);
     QList<FaultRule> rules() const { return m_rules; }
-    // The canonical specs of all rules, in order.
-    QStringList specs() const;
+    // The canonical texts of all rules, in order.
+    QStringList ruleTexts() const;
     void clearRules();
 
     // Restarts the random generator with seed.

@@ -53,20 +53,20 @@ bool validEndCode(const QString &text)
 
 } // namespace
 
-bool FaultRule::parse(const QString &spec, FaultRule &rule, QString *error)
+bool FaultRule::parse(const QString &text, FaultRule &rule, QString *error)
 {
     auto fail = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("bad fault spec \"%1\": %2").arg(spec, why);
+            *error = QStringLiteral("bad fault rule \"%1\": %2").arg(text, why);
         return false;
     };
-    if (spec.trimmed().isEmpty())
+    if (text.trimmed().isEmpty())
         return fail(QStringLiteral("it is empty"));
 
     FaultRule result;
     bool haveCommand = false, haveNth = false, haveCount = false, haveP = false, haveDelay = false;
     bool haveFault = false;
-    const QStringList items = spec.split(QLatin1Char(':'));
+    const QStringList items = text.split(QLatin1Char(':'));
     for (const QString &item : items) {
         if (item.isEmpty())
             return fail(QStringLiteral("an item between \":\" is empty"));

@@ -7,7 +7,7 @@
 // One fault knob of the simulated line: when it triggers and what it does to the exchange.
 // A plain value; FaultPlan evaluates a list of them.
 //
-// Text form (the command-line option --fault SPEC): items separated by ":", in any order.
+// Text form (the command-line option --fault RULE): items separated by ":", in any order.
 //   kind      one of any, open-read, open-write, block-read, block-write, close, data-read,
 //             data-write (at most one; default any). "any" also matches frames of no known kind.
 //   nth=N     trigger from the N-th request of that kind on (N >= 1; with "any" the N-th request
@@ -64,8 +64,9 @@ public:
     QByteArray endCode; // the end code of Fault::EndCode
     int delayMs = -1;   // -1 selects the fault's default delay
 
-    // Parses a SPEC; on failure answers false, leaves rule unchanged and explains in *error.
-    static bool parse(const QString &spec, FaultRule &rule, QString *error);
+    // Parses the text of a rule; on failure answers false, leaves rule unchanged and explains in
+    // *error.
+    static bool parse(const QString &text, FaultRule &rule, QString *error);
     // The canonical text form; parse(toString()) gives an equal rule.
     QString toString() const;
 

@@ -6,276 +6,161 @@
 
 using namespace DriverTools;
 
+namespace {
+
+QByteArray hex(const char *digits)
+{
+    return QByteArray::fromHex(digits);
+}
+
+const int IntMax = std::numeric_limits<int>::max();
+
+// One edit of a bit string, with up to two numbers: index and on, start and n, or n alone.
+using Edit = void (*)(QByteArray &bytes, int a, int b);
+
+} // namespace
+
+Q_DECLARE_METATYPE(Edit)
+
 class TestToolsBits : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void bitAt_data();
-    void bitAt();
-    void setBitGrows_data();
-    void setBitGrows();
-    void setBitInBuffer();
-    void copyBits_data();
-    void copyBits();
-    void bitsToBytes_data();
-    void bitsToBytes();
-    void resizeForBits_data();
-    void resizeForBits();
-    void clearBitsAbove_data();
-    void clearBitsAbove();
-    void shiftBitsDown_data();
-    void shiftBitsDown();
-    void unitCounts_data();
-    void unitCounts();
-    void roundedUpFractions_data();
-    void roundedUpFractions();
+    void reads_data();
+    void reads();
+    void edits_data();
+    void edits();
+    void counts_data();
+    void counts();
 };
 
-void TestToolsBits::bitAt_data()
+void TestToolsBits::reads_data()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("bit");
-    // 0xA5 = 1010 0101, 0x01
-    QTest::newRow("bit 0") << 0 << 1;
-    QTest::newRow("bit 1") << 1 << 0;
-    QTest::newRow("bit 7") << 7 << 1;
-    QTest::newRow("bit 8") << 8 << 1;
-    QTest::newRow("last bit") << 15 << 0;
-    QTest::newRow("beyond the end") << 16 << 0;
-    QTest::newRow("negative") << -1 << 0;
-}
-
-void TestToolsBits::bitAt()
-{
-    QFETCH(int, index);
-    QFETCH(int, bit);
-    const QByteArray bytes("\xA5\x01", 2);
-    QCOMPARE(DriverTools::bitAt(bytes, index), bit);
-    if (index >= 0 && index < 16)
-        QCOMPARE(DriverTools::bitAt(bytes.constData(), index), bit);
-}
-
-void TestToolsBits::setBitGrows_data()
-{
-    QTest::addColumn<QByteArray>("initial");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("on");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("set inside") << QByteArray("\x00", 1) << 3 << true << QByteArray("\x08", 1);
-    QTest::newRow("clear inside") << QByteArray("\xFF", 1) << 7 << false << QByteArray("\x7F", 1);
-    QTest::newRow("grow by two") << QByteArray("\x01", 1) << 17 << true
-                                 << QByteArray("\x01\x00\x02", 3);
-    QTest::newRow("grow on clear") << QByteArray() << 8 << false << QByteArray("\x00\x00", 2);
-    QTest::newRow("negative ignored")
-        << QByteArray("\x01", 1) << -3 << true << QByteArray("\x01", 1);
-}
-
-void TestToolsBits::setBitGrows()
-{
-    QFETCH(QByteArray, initial);
-    QFETCH(int, index);
-    QFETCH(bool, on);
-    QFETCH(QByteArray, expected);
-    DriverTools::setBit(initial, index, on);
-    QCOMPARE(initial, expected);
-}
-
-void TestToolsBits::setBitInBuffer()
-{
-    char buffer[2] = {0, 0};
-    DriverTools::setBit(buffer, 9, true);
-    DriverTools::setBit(buffer, 0, true);
-    QCOMPARE(QByteArray(buffer, 2), QByteArray("\x01\x02", 2));
-    DriverTools::setBit(buffer, 0, false);
-    DriverTools::setBit(buffer, -1, true);
-    QCOMPARE(QByteArray(buffer, 2), QByteArray("\x00\x02", 2));
-    DriverTools::setBit(static_cast<char *>(nullptr), 3, true); // must not crash
-    QCOMPARE(DriverTools::bitAt(static_cast<const char *>(nullptr), 3), 0);
-}
-
-void TestToolsBits::copyBits_data()
-{
-    QTest::addColumn<QByteArray>("target");
     QTest::addColumn<int>("start");
-    QTest::addColumn<QByteArray>("source");
     QTest::addColumn<int>("n");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("aligned") << QByteArray("\x00\x00", 2) << 8 << QByteArray("\xAB", 1) << 8
-                             << QByteArray("\x00\xAB", 2);
-    QTest::newRow("across a byte") << QByteArray("\x00\x00", 2) << 6 << QByteArray("\x0F", 1) << 4
-                                   << QByteArray("\xC0\x03", 2);
-    QTest::newRow("clears bits") << QByteArray("\xFF", 1) << 2 << QByteArray("\x00", 1) << 3
-                                 << QByteArray("\xE3", 1);
-    QTest::newRow("target grows") << QByteArray() << 4 << QByteArray("\x03", 1) << 2
-                                  << QByteArray("\x30", 1);
-    QTest::newRow("short source reads zeros")
-        << QByteArray("\xFF\xFF", 2) << 4 << QByteArray("\x01", 1) << 12
-        << QByteArray("\x1F\x00", 2);
-    QTest::newRow("negative count")
-        << QByteArray("\xFF", 1) << 0 << QByteArray("\x00", 1) << -1 << QByteArray("\xFF", 1);
-    QTest::newRow("negative start")
-        << QByteArray("\xFF", 1) << -2 << QByteArray("\x00", 1) << 4 << QByteArray("\xFF", 1);
-    QTest::newRow("end past the int range")
-        << QByteArray("\xFF", 1) << std::numeric_limits<int>::max() << QByteArray("\x00", 1) << 2
-        << QByteArray("\xFF", 1);
+    QTest::addColumn<QByteArray>("bits"); // one '0' or '1' per bit read
+    // a5 81: bits 0, 2, 5, 7, 8 and 15 are set; bits 16 and up lie past the end.
+    QTest::newRow("every bit and two past the end") << 0 << 18 << QByteArray("101001011000000100");
+    QTest::newRow("from the last bit") << 15 << 3 << QByteArray("100");
+    QTest::newRow("start beyond") << 65535 << 2 << QByteArray("00");
+    QTest::newRow("negative count") << 0 << -5 << QByteArray();
 }
 
-void TestToolsBits::copyBits()
+void TestToolsBits::reads()
 {
-    QFETCH(QByteArray, target);
     QFETCH(int, start);
-    QFETCH(QByteArray, source);
     QFETCH(int, n);
-    QFETCH(QByteArray, expected);
-    DriverTools::copyBits(target, start, source, n);
-    QCOMPARE(target, expected);
+    QFETCH(QByteArray, bits);
+    const QByteArray bytes = hex("a581");
+    QByteArray values = bits;
+    for (char &c : values)
+        c = char(c - '0');
+    QCOMPARE(bitsToBytes(bytes, quint16(start), n), values);
+    for (int k = 0; k < bits.size(); ++k) {
+        QCOMPARE(bitAt(bytes, start + k), int(values[k]));
+        if (start + k < 16)
+            QCOMPARE(bitAt(bytes.constData(), start + k), int(values[k]));
+    }
+    QCOMPARE(bitAt(bytes, -1) + bitAt(bytes.constData(), -1), 0);
+    QCOMPARE(bitAt(static_cast<const char *>(nullptr), 3), 0);
 }
 
-void TestToolsBits::bitsToBytes_data()
+void TestToolsBits::edits_data()
 {
-    QTest::addColumn<quint16>("start");
-    QTest::addColumn<int>("n");
-    QTest::addColumn<QByteArray>("expected");
-    // bytes 0x05 0x80: bits 0 and 2, and bit 15
-    QTest::newRow("first four") << quint16(0) << 4 << QByteArray("\x01\x00\x01\x00", 4);
-    QTest::newRow("from 14") << quint16(14) << 2 << QByteArray("\x00\x01", 2);
-    QTest::newRow("past the end") << quint16(15) << 3 << QByteArray("\x01\x00\x00", 3);
-    QTest::newRow("start beyond") << quint16(65535) << 2 << QByteArray("\x00\x00", 2);
-    QTest::newRow("none") << quint16(0) << 0 << QByteArray();
-    QTest::newRow("negative") << quint16(0) << -5 << QByteArray();
-}
-
-void TestToolsBits::bitsToBytes()
-{
-    QFETCH(quint16, start);
-    QFETCH(int, n);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(DriverTools::bitsToBytes(QByteArray("\x05\x80", 2), start, n), expected);
-}
-
-void TestToolsBits::resizeForBits_data()
-{
-    QTest::addColumn<int>("n");
-    QTest::addColumn<int>("size");
-    QTest::newRow("0") << 0 << 0;
-    QTest::newRow("1") << 1 << 1;
-    QTest::newRow("8") << 8 << 1;
-    QTest::newRow("9") << 9 << 2;
-    QTest::newRow("negative") << -8 << 0;
-}
-
-void TestToolsBits::resizeForBits()
-{
-    QFETCH(int, n);
-    QFETCH(int, size);
-    QByteArray bytes("\x11\x22\x33", 3);
-    DriverTools::resizeForBits(bytes, n);
-    QCOMPARE(bytes.size(), size);
-    QCOMPARE(bytes, QByteArray("\x11\x22\x33", 3).left(size));
-}
-
-void TestToolsBits::clearBitsAbove_data()
-{
-    QTest::addColumn<int>("n");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("within second byte") << 11 << QByteArray("\xFF\x07\xFF", 3);
-    QTest::newRow("within first byte") << 1 << QByteArray("\x01\xFF\xFF", 3);
-    QTest::newRow("multiple of 8") << 16 << QByteArray("\xFF\xFF\xFF", 3);
-    QTest::newRow("byte beyond the end") << 27 << QByteArray("\xFF\xFF\xFF", 3);
-    QTest::newRow("negative") << -3 << QByteArray("\xFF\xFF\xFF", 3);
-}
-
-void TestToolsBits::clearBitsAbove()
-{
-    QFETCH(int, n);
-    QFETCH(QByteArray, expected);
-    QByteArray bytes("\xFF\xFF\xFF", 3);
-    DriverTools::clearBitsAbove(bytes, n);
-    QCOMPARE(bytes, expected);
-}
-
-void TestToolsBits::shiftBitsDown_data()
-{
+    QTest::addColumn<Edit>("edit");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("by 3 carries between bytes")
-        << QByteArray("\xFF\x81", 2) << 3 << QByteArray("\x3F\x10", 2);
-    QTest::newRow("by 7") << QByteArray("\x80\x01", 2) << 7 << QByteArray("\x03\x00", 2);
-    QTest::newRow("by 4 three bytes")
-        << QByteArray("\x21\x43\x65", 3) << 4 << QByteArray("\x32\x54\x06", 3);
-    QTest::newRow("by 8 rotates") << QByteArray("ABC") << 8 << QByteArray("BCA");
-    // rotated to F0 0F 01, then only F0 0F shift by 3: 0x0FF0 >> 3 = 0x01FE
-    QTest::newRow("by 11 leaves moved byte")
-        << QByteArray("\x01\xF0\x0F", 3) << 11 << QByteArray("\xFE\x01\x01", 3);
-    QTest::newRow("by 9 top bit of the prefix clears")
-        << QByteArray("\xFF\xFF\xFF", 3) << 9 << QByteArray("\xFF\x7F\xFF", 3);
-    QTest::newRow("places reach the length") << QByteArray("AB") << 16 << QByteArray("AB");
-    QTest::newRow("zero") << QByteArray("\x81", 1) << 0 << QByteArray("\x81", 1);
-    QTest::newRow("negative") << QByteArray("\x81", 1) << -2 << QByteArray("\x81", 1);
-    QTest::newRow("empty") << QByteArray() << 5 << QByteArray();
+    auto row = [](const char *name, Edit edit, const char *bytes, int a, int b,
+                  const char *expected) {
+        QTest::newRow(name) << edit << hex(bytes) << a << b << hex(expected);
+    };
+    const Edit set = [](QByteArray &bytes, int i, int on) { setBit(bytes, i, on != 0); };
+    const Edit setRaw = [](QByteArray &bytes, int i, int on) {
+        setBit(bytes.data(), i, on != 0);
+        setBit(static_cast<char *>(nullptr), i, on != 0); // must not crash
+    };
+    const Edit copy = [](QByteArray &bytes, int start, int n) {
+        copyBits(bytes, start, hex("a5"), n);
+    };
+    const Edit resize = [](QByteArray &bytes, int n, int) { resizeForBits(bytes, n); };
+    const Edit clear = [](QByteArray &bytes, int n, int) { clearBitsAbove(bytes, n); };
+    const Edit shift = [](QByteArray &bytes, int n, int) { shiftBitsDown(bytes, n); };
+    row("set", set, "00", 3, 1, "08");
+    row("clear", set, "ff", 7, 0, "7f");
+    row("set grows by two", set, "01", 17, 1, "010002");
+    row("clear grows too", set, "", 8, 0, "0000");
+    row("set negative index", set, "01", -3, 1, "01");
+    row("raw set", setRaw, "0000", 9, 1, "0002");
+    row("raw clear", setRaw, "ff", 0, 0, "fe");
+    row("raw negative index", setRaw, "01", -3, 1, "01");
+    // copyBits takes its bits from a5.
+    row("copy across a byte", copy, "0000", 6, 4, "4001");
+    row("copy clears", copy, "ff", 2, 3, "f7");
+    row("short source reads 0", copy, "ffff", 4, 12, "5f0a");
+    row("copy negative n", copy, "ff", 0, -1, "ff");
+    row("copy negative start", copy, "ff", -2, 4, "ff");
+    row("copy end past int", copy, "ff", IntMax, 2, "ff");
+    row("resize 8", resize, "112233", 8, 0, "11");
+    row("resize 9", resize, "112233", 9, 0, "1122");
+    row("resize negative", resize, "112233", -8, 0, "");
+    row("clear above 11", clear, "ffffff", 11, 0, "ff07ff");
+    row("clear above 16", clear, "ffffff", 16, 0, "ffffff");
+    row("clear above 27", clear, "ffffff", 27, 0, "ffffff");
+    row("clear above -3", clear, "ffffff", -3, 0, "ffffff");
+    row("shift 3 carries", shift, "ff81", 3, 0, "3f10");
+    row("shift 7", shift, "8001", 7, 0, "0300");
+    row("shift 8 rotates", shift, "414243", 8, 0, "424341");
+    // Rotated to f0 0f 01, then only f0 0f shift by 3: 0x0ff0 >> 3 = 0x01fe.
+    row("shift 11", shift, "01f00f", 11, 0, "fe0101");
+    row("shift 9 clears the prefix top", shift, "ffffff", 9, 0, "ff7fff");
+    row("shift the whole length", shift, "4142", 16, 0, "4142");
+    row("shift negative", shift, "81", -2, 0, "81");
 }
 
-void TestToolsBits::shiftBitsDown()
+void TestToolsBits::edits()
 {
+    QFETCH(Edit, edit);
     QFETCH(QByteArray, bytes);
-    QFETCH(int, n);
+    QFETCH(int, a);
+    QFETCH(int, b);
     QFETCH(QByteArray, expected);
-    DriverTools::shiftBitsDown(bytes, n);
+    edit(bytes, a, b);
     QCOMPARE(bytes, expected);
 }
 
-void TestToolsBits::unitCounts_data()
+void TestToolsBits::counts_data()
 {
+    // Units of (start + n) bits, and fractions of n taken as unsigned.
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("n");
-    QTest::addColumn<int>("words");
-    QTest::addColumn<int>("doubleWords");
-    QTest::addColumn<int>("bytes");
-    QTest::newRow("nothing") << 0 << 0 << 0 << 0 << 0;
-    QTest::newRow("one bit") << 0 << 1 << 1 << 1 << 1;
-    QTest::newRow("exact") << 8 << 24 << 2 << 1 << 4;
-    QTest::newRow("one over") << 16 << 17 << 3 << 2 << 5;
-    QTest::newRow("negative sum") << -10 << 2 << 0 << 0 << 0;
+    QTest::addColumn<QList<int>>("units");         // words, double words, bytes
+    QTest::addColumn<QList<quint32>>("fractions"); // half, quarter, eighth
+    QTest::newRow("nothing") << 0 << 0 << QList<int>{0, 0, 0} << QList<quint32>{0, 0, 0};
+    QTest::newRow("one bit") << 0 << 1 << QList<int>{1, 1, 1} << QList<quint32>{1, 1, 1};
+    QTest::newRow("exact") << 8 << 24 << QList<int>{2, 1, 4} << QList<quint32>{12, 6, 3};
+    QTest::newRow("one over") << 16 << 17 << QList<int>{3, 2, 5} << QList<quint32>{9, 5, 3};
+    QTest::newRow("negative sum") << -10 << 2 << QList<int>{0, 0, 0} << QList<quint32>{1, 1, 1};
     QTest::newRow("sum beyond int")
-        << std::numeric_limits<int>::max() << 1 << 134217728 << 67108864 << 268435456;
+        << IntMax << 1 << QList<int>{134217728, 67108864, 268435456} << QList<quint32>{1, 1, 1};
+    QTest::newRow("largest unsigned")
+        << 0 << -1 << QList<int>{0, 0, 0} << QList<quint32>{0x80000000, 0x40000000, 0x20000000};
 }
 
-void TestToolsBits::unitCounts()
+void TestToolsBits::counts()
 {
     QFETCH(int, start);
     QFETCH(int, n);
-    QFETCH(int, words);
-    QFETCH(int, doubleWords);
-    QFETCH(int, bytes);
-    QCOMPARE(wordsForBits(start, n), words);
-    QCOMPARE(doubleWordsForBits(start, n), doubleWords);
-    QCOMPARE(bytesForBits(start, n), bytes);
-}
-
-void TestToolsBits::roundedUpFractions_data()
-{
-    QTest::addColumn<quint32>("n");
-    QTest::addColumn<quint32>("half");
-    QTest::addColumn<quint32>("quarter");
-    QTest::addColumn<quint32>("eighth");
-    QTest::newRow("0") << 0u << 0u << 0u << 0u;
-    QTest::newRow("1") << 1u << 1u << 1u << 1u;
-    QTest::newRow("8") << 8u << 4u << 2u << 1u;
-    QTest::newRow("9") << 9u << 5u << 3u << 2u;
-    QTest::newRow("largest") << 0xFFFFFFFFu << 0x80000000u << 0x40000000u << 0x20000000u;
-}
-
-void TestToolsBits::roundedUpFractions()
-{
-    QFETCH(quint32, n);
-    QFETCH(quint32, half);
-    QFETCH(quint32, quarter);
-    QFETCH(quint32, eighth);
-    QCOMPARE(halfRoundedUp(n), half);
-    QCOMPARE(quarterRoundedUp(n), quarter);
-    QCOMPARE(eighthRoundedUp(n), eighth);
+    QFETCH(QList<int>, units);
+    QFETCH(QList<quint32>, fractions);
+    QCOMPARE(
+        (QList<int>{wordsForBits(start, n), doubleWordsForBits(start, n), bytesForBits(start, n)}),
+        units);
+    QCOMPARE((QList<quint32>{halfRoundedUp(quint32(n)), quarterRoundedUp(quint32(n)),
+                             eighthRoundedUp(quint32(n))}),
+             fractions);
 }
 
 QTEST_APPLESS_MAIN(TestToolsBits)

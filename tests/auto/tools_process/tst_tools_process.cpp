@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QtTest>
 
 #include <limits>
@@ -17,22 +16,6 @@
 
 using namespace DriverTools;
 
-namespace {
-
-#if defined(Q_OS_LINUX)
-char stateOf(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return '?';
-    const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
-    return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : '?';
-}
-#endif
-
-} // namespace
-
 class TestToolsProcess : public QObject
 {
     Q_OBJECT
@@ -42,8 +25,7 @@ private slots:
     void knownIds();
     void childLifecycle();
     void processOfAnotherUserCountsAsRunning();
-    void sleepMsSleeps();
-    void currentMsIsWallClock();
+    void timeKeeping();
 };
 
 void TestToolsProcess::knownIds_data()
@@ -52,11 +34,8 @@ void TestToolsProcess::knownIds_data()
     QTest::addColumn<bool>("running");
     QTest::newRow("zero") << qint64(0) << true;
     QTest::newRow("negative") << qint64(-1) << false;
-    QTest::newRow("lowest") << std::numeric_limits<qint64>::min() << false;
     QTest::newRow("this process") << QCoreApplication::applicationPid() << true;
 #if defined(Q_OS_LINUX)
-    // Process 1 belongs to root: kill() answers EPERM to other users, which still means running.
-    QTest::newRow("init") << qint64(1) << true;
     QTest::newRow("largest pid, unused") << qint64(std::numeric_limits<pid_t>::max()) << false;
     QTest::newRow("beyond the pid range") << qint64(std::numeric_limits<pid_t>::max()) + 1 << false;
 #endif
@@ -86,11 +65,11 @@ void TestToolsProcess::childLifecycle()
     }
     ::close(pipeFds[0]);
     QVERIFY(isProcessRunning(child));
-
     ::close(pipeFds[1]);
-    QTRY_COMPARE_WITH_TIMEOUT(stateOf(child), 'Z', 10000);
+    // Wait for the end without reaping: the child stays a zombie.
+    siginfo_t info{};
+    QCOMPARE(::waitid(P_PID, id_t(child), &info, WEXITED | WNOWAIT), 0);
     QVERIFY(!isProcessRunning(child)); // a zombie has ended
-
     int status = 0;
     QCOMPARE(::waitpid(child, &status, 0), child);
     QVERIFY(!isProcessRunning(child));
@@ -123,23 +102,21 @@ void TestToolsProcess::processOfAnotherUserCountsAsRunning()
 #endif
 }
 
-void TestToolsProcess::sleepMsSleeps()
+void TestToolsProcess::timeKeeping()
 {
     QElapsedTimer timer;
     timer.start();
     sleepMs(30);
     QVERIFY(timer.elapsed() >= 29);
+    // No wait at all, rather than an unsigned wrap-around into a sleep of weeks.
+    timer.restart();
     sleepMs(0);
-    sleepMs(-100); // returns at once instead of sleeping for an unsigned wrap-around
-}
+    sleepMs(-100);
+    QVERIFY(timer.elapsed() < 5000);
 
-void TestToolsProcess::currentMsIsWallClock()
-{
     const qint64 before = QDateTime::currentMSecsSinceEpoch();
     const qint64 now = currentMs();
-    const qint64 after = QDateTime::currentMSecsSinceEpoch();
-    QVERIFY(before <= now);
-    QVERIFY(now <= after);
+    QVERIFY(before <= now && now <= QDateTime::currentMSecsSinceEpoch());
     QVERIFY(now > qint64(1600000000) * 1000); // after September 2020: milliseconds, not seconds
 }
 

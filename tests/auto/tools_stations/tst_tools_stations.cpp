@@ -10,39 +10,17 @@ using namespace DriverTools;
 
 Q_DECLARE_METATYPE(QList<DriverTools::StationEntry>)
 
-namespace DriverTools {
-// Lets QCOMPARE print the lists it compares.
-char *toString(const StationEntry &entry)
-{
-    return QTest::toString(QStringLiteral("(%1, %2)").arg(entry.linkId).arg(entry.stationId));
-}
-} // namespace DriverTools
-
 namespace {
 
 const QString Connection = QStringLiteral("tools_stations");
 
 using Entries = QList<StationEntry>;
 
-// Rows as the query written out in full selects them, for comparison with the bound form.
-Entries literalEndpointRows(int hmiPort, const QString &ip, int tcpPort)
-{
-    QSqlQuery query(QSqlDatabase::database(Connection));
-    Entries rows;
-    const QString sql = QStringLiteral("SELECT LINK.LINKID, NODE.STATIONID FROM LINK, NODE WHERE "
-                                       "LINK.HMIPORT = %1 AND NODE.LINKID = LINK.LINKID AND "
-                                       "NODE.IP = '%2' AND NODE.PORT = %3 AND NODE.ISDEFAULT = 1;")
-                            .arg(hmiPort)
-                            .arg(ip)
-                            .arg(tcpPort);
-    if (query.exec(sql)) {
-        while (query.next())
-            rows.append({query.value(0).toInt(), quint8(query.value(1).toUInt())});
-    }
-    return rows;
-}
+enum class Lookup { DefaultOfPort, Endpoint, Link };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Lookup)
 
 class TestToolsStations : public QObject
 {
@@ -55,13 +33,8 @@ private slots:
     void hmiPortFromDevice();
     void directoryRules_data();
     void directoryRules();
-    void noArgumentFormsUseApplicationDirectory();
-    void defaultStationOfPort_data();
-    void defaultStationOfPort();
-    void stationsOfEndpoint_data();
-    void stationsOfEndpoint();
-    void stationsOfLink_data();
-    void stationsOfLink();
+    void lookups_data();
+    void lookups();
     void unknownConnectionAndMissingTables();
 
 private:
@@ -102,19 +75,17 @@ void TestToolsStations::hmiPortFromDevice_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<int>("port");
-    QTest::newRow("ETHERNET") << "ETHERNET" << 2000;
-    QTest::newRow("beginning with it") << "ETHERNET2" << 2000;
+    QTest::newRow("beginning with ETHERNET") << "ETHERNET2" << 2000;
     QTest::newRow("lower case") << "ethernet" << 2000;
-    QTest::newRow("mixed case") << "EtherNet0" << 2000;
-    QTest::newRow("COM1") << "COM1" << 1001;
-    QTest::newRow("12 after a letter") << "COM12" << 1012;
-    QTest::newRow("digits inside") << "COM3A12" << 1012;
+    QTest::newRow("ethernet later in the text") << "MY_ETHERNET" << -1;
+    QTest::newRow("COM12") << "COM12" << 1012;
+    QTest::newRow("only the trailing digits") << "COM3A12" << 1012;
     QTest::newRow("leading zeros") << "tty007" << 1007;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("ends in a letter") << "COMX" << -1;
     QTest::newRow("digits only") << "12" << -1;
-    QTest::newRow("too large") << "COM99999999999" << -1;
-    QTest::newRow("ethernet later in the text") << "MY_ETHERNET" << -1;
+    QTest::newRow("largest port") << "COM2147482647" << 2147483647;
+    QTest::newRow("port beyond int") << "COM2147482648" << -1;
 }
 
 void TestToolsStations::hmiPortFromDevice()
@@ -129,16 +100,13 @@ void TestToolsStations::directoryRules_data()
     QTest::addColumn<QStringList>("directories");
     QTest::addColumn<QString>("compile");
     QTest::addColumn<QString>("database");
-    QTest::newRow("neither") << QStringList() << ""
-                             << "database";
-    QTest::newRow("compile only") << QStringList{"compile"} << "compile"
-                                  << "compile/database";
+    QTest::newRow("neither") << QStringList() << "" << QStringLiteral("database");
     QTest::newRow("both") << QStringList{"compile", "compile/database"} << "compile"
-                          << "compile/database/database";
-    QTest::newRow("database without compile") << QStringList{"database"} << ""
-                                              << "database/database";
-    QTest::newRow("database beside compile") << QStringList{"compile", "database"} << "compile"
-                                             << "compile/database";
+                          << QStringLiteral("compile/database/database");
+    QTest::newRow("database without compile")
+        << QStringList{"database"} << "" << QStringLiteral("database/database");
+    QTest::newRow("database beside compile")
+        << QStringList{"compile", "database"} << "compile" << QStringLiteral("compile/database");
 }
 
 void TestToolsStations::directoryRules()
@@ -151,142 +119,95 @@ void TestToolsStations::directoryRules()
     for (const QString &dir : directories)
         QVERIFY(QDir(base.path()).mkpath(dir));
     const QString root = QDir(base.path()).absolutePath();
-    const QString expectedCompile = compile.isEmpty() ? root : root + "/" + compile;
-    QCOMPARE(compileDir(base.path()).absolutePath(), expectedCompile);
+    QCOMPARE(compileDir(base.path()).absolutePath(),
+             compile.isEmpty() ? root : root + "/" + compile);
     QCOMPARE(databaseFilePath(base.path()), root + "/" + database);
-}
-
-void TestToolsStations::noArgumentFormsUseApplicationDirectory()
-{
+    // The forms without a base start from the application directory.
     const QString appDir = QCoreApplication::applicationDirPath();
     QCOMPARE(compileDir().absolutePath(), compileDir(appDir).absolutePath());
     QCOMPARE(databaseFilePath(), databaseFilePath(appDir));
-    QVERIFY(databaseFilePath().startsWith(QDir(appDir).absolutePath() + "/"));
-    QVERIFY(databaseFilePath().endsWith(QLatin1String("/database")));
 }
 
-void TestToolsStations::defaultStationOfPort_data()
+void TestToolsStations::lookups_data()
 {
-    QTest::addColumn<int>("hmiPort");
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<int>("linkId");
-    QTest::addColumn<int>("stationId");
-    QTest::newRow("serial port with default") << 1001 << true << 1 << 5;
-    QTest::newRow("link without default node") << 1002 << false << -7 << 99;
-    QTest::newRow("unknown port") << 1009 << false << -7 << 99;
-}
-
-void TestToolsStations::defaultStationOfPort()
-{
-    QFETCH(int, hmiPort);
-    QFETCH(bool, found);
-    QFETCH(int, linkId);
-    QFETCH(int, stationId);
-    int link = -7;
-    quint8 station = 99;
-    QCOMPARE(DriverTools::defaultStationOfPort(Connection, hmiPort, link, station), found);
-    QCOMPARE(link, linkId);
-    QCOMPARE(int(station), stationId);
-    QVERIFY(QSqlDatabase::database(Connection, false).isOpen());
-}
-
-void TestToolsStations::stationsOfEndpoint_data()
-{
-    QTest::addColumn<int>("hmiPort");
+    // key: the HMI port, or the link id for Lookup::Link.
+    QTest::addColumn<Lookup>("lookup");
+    QTest::addColumn<int>("key");
     QTest::addColumn<QString>("ip");
     QTest::addColumn<int>("tcpPort");
     QTest::addColumn<Entries>("before");
     QTest::addColumn<Entries>("after");
     QTest::addColumn<bool>("answer");
-    const Entries none;
-    const Entries old{{9, 9}};
+    auto row = [](const char *name, Lookup lookup, int key, const QString &ip, int tcpPort,
+                  const Entries &before, const Entries &after, bool answer) {
+        QTest::newRow(name) << lookup << key << ip << tcpPort << before << after << answer;
+    };
+    const QString ip10 = QStringLiteral("192.168.0.10");
+    const Entries none, old{{9, 9}};
+    const Lookup port = Lookup::DefaultOfPort, endpoint = Lookup::Endpoint, link = Lookup::Link;
+    row("port with a default station", port, 1001, {}, 0, none, {{1, 5}}, true);
+    row("port without default station", port, 1002, {}, 0, none, none, false);
     // Station 300 of link 3 is cut to 300 mod 256 = 44.
-    QTest::newRow("two links on one endpoint")
-        << 2000 << "192.168.0.10" << 502 << none << Entries{{2, 10}, {2, 11}, {3, 44}} << true;
-    QTest::newRow("other ip") << 2000 << "192.168.0.11" << 502 << none << Entries{{2, 12}} << true;
-    QTest::newRow("other tcp port")
-        << 2000 << "192.168.0.10" << 503 << none << Entries{{3, 13}} << true;
-    QTest::newRow("appends to old entries")
-        << 2000 << "192.168.0.11" << 502 << old << Entries{{9, 9}, {2, 12}} << true;
-    QTest::newRow("no row") << 2000 << "10.0.0.1" << 502 << none << none << false;
-    QTest::newRow("no row, old entry kept") << 2000 << "10.0.0.1" << 502 << old << old << true;
-    QTest::newRow("injection selects nothing")
-        << 2000 << "' OR 1=1 --" << 502 << none << none << false;
-    QTest::newRow("quoted injection selects nothing")
-        << 2000 << "x' OR '1'='1" << 502 << none << none << false;
-    QTest::newRow("statement injection selects nothing")
-        << 2000 << "'; DROP TABLE NODE; --" << 502 << none << none << false;
-    QTest::newRow("null ip is the empty text")
-        << 1001 << QString() << 0 << none << Entries{{1, 5}} << true;
+    row("two links on one endpoint", endpoint, 2000, ip10, 502, none, {{2, 10}, {2, 11}, {3, 44}},
+        true);
+    row("other tcp port", endpoint, 2000, ip10, 503, none, {{3, 13}}, true);
+    row("appends to old entries", endpoint, 2000, "192.168.0.11", 502, old, {{9, 9}, {2, 12}},
+        true);
+    row("no row", endpoint, 2000, "10.0.0.1", 502, none, none, false);
+    row("no row, old entry kept", endpoint, 2000, "10.0.0.1", 502, old, old, true);
+    row("null ip is the empty text", endpoint, 1001, QString(), 0, none, {{1, 5}}, true);
+    // The ip goes in as a bound value, never as SQL text.
+    row("quoted injection", endpoint, 2000, "x' OR '1'='1", 502, none, none, false);
+    row("default stations of a link", link, 2, {}, 0, none, {{2, 10}, {2, 11}, {2, 12}}, true);
+    row("cut to 8 bits", link, 3, {}, 0, none, {{3, 44}, {3, 13}}, true);
+    row("link without default", link, 4, {}, 0, none, none, false);
+    row("link without default, old entry", link, 4, {}, 0, old, old, true);
 }
 
-void TestToolsStations::stationsOfEndpoint()
+void TestToolsStations::lookups()
 {
-    QFETCH(int, hmiPort);
+    QFETCH(Lookup, lookup);
+    QFETCH(int, key);
     QFETCH(QString, ip);
     QFETCH(int, tcpPort);
     QFETCH(Entries, before);
     QFETCH(Entries, after);
     QFETCH(bool, answer);
     Entries list = before;
-    QCOMPARE(DriverTools::stationsOfEndpoint(Connection, hmiPort, ip, quint16(tcpPort), list),
-             answer);
-    QCOMPARE(list, after);
-    if (!ip.contains(QLatin1Char('\'')))
-        QCOMPARE(list.mid(before.size()), literalEndpointRows(hmiPort, ip, tcpPort));
-    // The tables survive every payload.
-    Entries check;
-    QVERIFY(DriverTools::stationsOfLink(Connection, 2, check));
-}
-
-void TestToolsStations::stationsOfLink_data()
-{
-    QTest::addColumn<int>("linkId");
-    QTest::addColumn<Entries>("before");
-    QTest::addColumn<Entries>("after");
-    QTest::addColumn<bool>("answer");
-    QTest::newRow("default stations only")
-        << 2 << Entries() << Entries{{2, 10}, {2, 11}, {2, 12}} << true;
-    QTest::newRow("cut to 8 bits") << 3 << Entries() << Entries{{3, 44}, {3, 13}} << true;
-    QTest::newRow("no default") << 4 << Entries() << Entries() << false;
-    QTest::newRow("no default, old entry") << 4 << Entries{{1, 1}} << Entries{{1, 1}} << true;
-    QTest::newRow("unknown link") << 77 << Entries() << Entries() << false;
-}
-
-void TestToolsStations::stationsOfLink()
-{
-    QFETCH(int, linkId);
-    QFETCH(Entries, before);
-    QFETCH(Entries, after);
-    QFETCH(bool, answer);
-    Entries list = before;
-    QCOMPARE(DriverTools::stationsOfLink(Connection, linkId, list), answer);
+    int linkId = -7;
+    quint8 stationId = 99;
+    switch (lookup) {
+    case Lookup::DefaultOfPort:
+        QCOMPARE(defaultStationOfPort(Connection, key, linkId, stationId), answer);
+        if (answer)
+            list.append({linkId, stationId});
+        else // the outputs stay untouched
+            QCOMPARE(QList<int>({linkId, stationId}), QList<int>({-7, 99}));
+        break;
+    case Lookup::Endpoint:
+        QCOMPARE(stationsOfEndpoint(Connection, key, ip, quint16(tcpPort), list), answer);
+        break;
+    case Lookup::Link:
+        QCOMPARE(stationsOfLink(Connection, key, list), answer);
+        break;
+    }
     QCOMPARE(list, after);
 }
 
 void TestToolsStations::unknownConnectionAndMissingTables()
 {
-    int link = 3;
-    quint8 station = 4;
-    Entries list;
-    QVERIFY(!DriverTools::defaultStationOfPort(QStringLiteral("no such connection"), 1001, link,
-                                               station));
-    QVERIFY(!DriverTools::stationsOfLink(QStringLiteral("no such connection"), 1, list));
-    QVERIFY(!DriverTools::stationsOfEndpoint(QStringLiteral("no such connection"), 2000,
-                                             QStringLiteral("192.168.0.10"), 502, list));
-
     const QString empty = QStringLiteral("tools_stations_empty");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), empty);
-        db.setDatabaseName(m_dir.filePath(QStringLiteral("empty.sqlite")));
+    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), empty)
+        .setDatabaseName(m_dir.filePath(QStringLiteral("empty.sqlite")));
+    for (const QString &connection : {QStringLiteral("no such connection"), empty}) {
+        int link = 3;
+        quint8 station = 4;
+        Entries list;
+        QVERIFY(!defaultStationOfPort(connection, 1001, link, station));
+        QVERIFY(!stationsOfLink(connection, 1, list));
+        QVERIFY(!stationsOfEndpoint(connection, 2000, QStringLiteral("192.168.0.10"), 502, list));
+        QCOMPARE(QList<int>({link, station}), QList<int>({3, 4}));
     }
-    QVERIFY(!DriverTools::defaultStationOfPort(empty, 1001, link, station));
-    QVERIFY(!DriverTools::stationsOfLink(empty, 1, list));
-    QVERIFY(
-        !DriverTools::stationsOfEndpoint(empty, 2000, QStringLiteral("192.168.0.10"), 502, list));
-    QCOMPARE(link, 3);
-    QCOMPARE(int(station), 4);
-    QVERIFY(list.isEmpty());
     QSqlDatabase::database(empty, false).close();
     QSqlDatabase::removeDatabase(empty);
 }
