@@ -1,6 +1,5 @@
 #include "CommunicatorCommand.h"
 #include "DriverDCP30.h"
-#include "FileAccessor.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -15,6 +14,9 @@ private slots:
     void workerWithoutLinkDriver();
 };
 
+// The host's property is set but the link driver file is missing: the worker runs, word tags
+// get no answer, and a program write is not started at all, since without the controller's
+// ranges it could pass wrong values.
 void tst_DriverWithoutLink::workerWithoutLinkDriver()
 {
     QVERIFY(!QDir(QCoreApplication::applicationDirPath() + "/drivers").exists());
@@ -22,24 +24,21 @@ void tst_DriverWithoutLink::workerWithoutLinkDriver()
     {
         DriverDCP30 driver;
         QVERIFY(!driver.linkDriver());
-        QVERIFY(driver.worker());
         QVERIFY(driver.workerThread() && driver.workerThread()->isRunning());
 
         CommunicatorCommand command;
         command.address = QStringLiteral("RAM4509");
-        QCOMPARE(driver.readTag(nullptr, &command), QByteArray());
         QByteArray value(1, 1);
+        QCOMPARE(driver.readTag(nullptr, &command), QByteArray());
         QCOMPARE(driver.writeTag(nullptr, &command, value), false);
 
-        // Without the controller's ranges a program write is not started at all.
-        QSignalSpy spy(&driver, SIGNAL(writeProgramFileProcess(QList<int>, int, int, int)));
+        QSignalSpy spy(&driver, &DriverDCP30::writeProgramFileProcess);
         command.address = QStringLiteral("WF0");
         QVERIFY(driver.writeTag(nullptr, &command, value));
         QCOMPARE(spy.count(), 0);
-        command.address = QStringLiteral("WF0");
         QCOMPARE(driver.readTag(nullptr, &command), QByteArray(1, 0));
     }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the thread object
 }
 
 QTEST_GUILESS_MAIN(tst_DriverWithoutLink)

@@ -5,7 +5,6 @@
 #include "FaultPlan.h"
 #include "FileAccessor.h"
 #include "ProgramFormat.h"
-#include "ScriptedPort.h"
 #include "SimulatedPort.h"
 #include "TransferTestSupport.h"
 #include "WorkerHarness.h"
@@ -17,7 +16,11 @@ using namespace TestSupport;
 namespace {
 
 const QList<int> DefaultRanges = {-200, 1300, 0, 50, 8};
+const QString ReadLog = QStringLiteral("READ_PROG_%1_ERROR.txt");
+const QString WriteLog = QStringLiteral("WRITE_PROG_%1_ERROR.txt");
+const QString Program = QStringLiteral("PROG_%1.txt");
 
+// Lines as the log holds them: every line break, also one inside a line, is CR LF.
 QByteArray logOf(const QStringList &lines)
 {
     return lines.join(QLatin1Char('\n'))
@@ -25,32 +28,67 @@ QByteArray logOf(const QStringList &lines)
         .toUtf8();
 }
 
-QStringList requestsOf(const SimulatedPort &port)
+// The bytes of a file in the application directory; none when there is no such file.
+QByteArray file(const QString &pattern, int program)
 {
-    QStringList requests;
-    for (const auto &entry : port.trace()) {
-        if (entry.direction == SimulatedPort::Direction::Request)
-            requests << QString::fromLatin1(entry.bytes.mid(1, entry.bytes.size() - 4));
+    return WorkerHarness::fileBytes(pattern.arg(program));
+}
+
+QList<int> upTo(int n)
+{
+    QList<int> all;
+    for (int i = 1; i <= n; ++i)
+        all << i;
+    return all;
+}
+
+QStringList progressOf(const QList<int> &values)
+{
+    QStringList events;
+    for (int v : values)
+        events << QStringLiteral("progress %1").arg(v);
+    return events;
+}
+
+// An earlier transfer's log, longer than any written here: a failed transfer must replace it
+// whole, a good one must leave it alone.
+const QByteArray EarlierLog = "Program 1:\r\n" + QByteArray(1000, 'x');
+
+// Puts a file into the application directory, as a user or an earlier transfer would.
+void put(const QString &pattern, int program, const QByteArray &bytes)
+{
+    QFile f(WorkerHarness::appFile(pattern.arg(program)));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// The worker on its thread, talking to a simulated controller over a line with these faults.
+struct Rig
+{
+    explicit Rig(const QStringList &faults = {}, int retries = 3)
+    {
+        FaultPlan plan;
+        QString error;
+        if (!FaultPlan::parse(faults, plan, &error))
+            qFatal("bad fault rule: %s", qPrintable(error));
+        port.setFaultPlan(plan);
+        port.setRetryCount(retries);
+        h.worker->setPort(&port);
     }
-    return requests;
-}
+    ControllerSimulator &sim() { return port.simulator(); }
+    QStringList requests() const
+    {
+        QStringList texts;
+        for (const auto &entry : port.trace()) {
+            if (entry.direction == SimulatedPort::Direction::Request)
+                texts << QString::fromLatin1(entry.bytes.mid(1, entry.bytes.size() - 4));
+        }
+        return texts;
+    }
 
-FaultPlan planOf(const QStringList &specs)
-{
-    FaultPlan plan;
-    QString error;
-    if (!FaultPlan::parse(specs, plan, &error))
-        qFatal("bad fault spec: %s", qPrintable(error));
-    return plan;
-}
-
-// Puts the rows into the program CSV file of a program, as a user would.
-void installCsv(int program, const QList<QStringList> &rows)
-{
-    QFile f(WorkerHarness::appFile(QStringLiteral("PROG_%1.txt").arg(program)));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(csvBytes(rows));
-}
+    SimulatedPort port; // declared first: the worker's thread ends before the port goes
+    WorkerHarness h;
+};
 
 } // namespace
 
@@ -63,524 +101,246 @@ private slots:
     void cleanupTestCase() { WorkerHarness::removeAppFiles(); }
 
     void exchangeFramesAndPauses();
-    void endCodeMessages_data();
-    void endCodeMessages();
-    void readWholeProgram_data();
-    void readWholeProgram();
-    void readProgressOfThirtySegments();
-    void readOpenAlreadyOpen();
-    void readSegmentWithoutProgram();
-    void readRetries_data();
-    void readRetries();
-    void readRecoversFromGlitches_data();
-    void readRecoversFromGlitches();
-    void readTwoDigitNumbersAndBlockLengths_data();
-    void readTwoDigitNumbersAndBlockLengths();
-    void readErrorLogReplacedAndKept();
+    void read_data();
+    void read();
     void readCsvSaveFailure();
-    void writeBackGivesSameMemory();
-    void writeHeaderOnly();
-    void writeHeaderLineAlone();
-    void writeInvalidMiddleSegment();
-    void writeUsesOnlyCountedRows();
-    void writeMissingCsv();
-    void writeRetryStopsAnswering();
-    void writeEndCodeCountsAsWritten();
-    void namesAndMountPath();
+    void write_data();
+    void write();
 };
 
 void tst_FileAccessor::exchangeFramesAndPauses()
 {
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    h.read(2, 2);
-    QCOMPARE(requestsOf(port),
-             (QStringList{"0100XFO,2,R,0", "0100XFR,2,1", "0100XFR,2,2", "0100XFC,2"}));
-    QCOMPARE(h.takePauses(), (QList<int>{300, 350, 350, 300}));
-
-    // Every command is preceded by a discard of stale input, and reads use the read limits.
-    ScriptedPort scripted;
-    scripted.queueReply("\x02"
-                        "0100X50\x03\r\n");
-    h.worker->setPort(&scripted);
-    h.read(7, 1);
-    QCOMPARE(scripted.calls.size(), 3);
-    QCOMPARE(scripted.calls.at(0).data, QByteArray("12=0"));
-    QCOMPARE(scripted.calls.at(1).data, QByteArray("\x02"
-                                                   "0100XFO,7,R,0\x03\r\n"));
-    QCOMPARE(scripted.calls.at(1).length, 17);
-    QCOMPARE(scripted.calls.at(2).what, QByteArray("read"));
-    QCOMPARE(scripted.calls.at(2).length, 16);
+    Rig r;
+    r.h.read(2, 2);
+    put(Program, 5, csvBytes(rowsOf(r.sim(), 1, {1})));
+    r.h.write(DefaultRanges, 5, 1);
+    QCOMPARE(
+        r.requests(),
+        (QStringList{"0100XFO,2,R,0", "0100XFR,2,1", "0100XFR,2,2", "0100XFC,2", "0100XFO,5,W,0",
+                     "0100XFW,5,1," + r.sim().segmentRecord(1, 1), "0100XFC,5"}));
+    QCOMPARE(r.h.takePauses(), (QList<int>{300, 350, 350, 300, 300, 300, 300}));
 }
 
-void tst_FileAccessor::endCodeMessages_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("40") << "40"
-                        << "Request message is in error.";
-    QTest::newRow("47") << "47"
-                        << "Mode can not be changed.";
-    QTest::newRow("51") << "51"
-                        << "File is not open yet.";
-    QTest::newRow("57") << "57"
-                        << "Block data of File block WRITE is in error.";
-    QTest::newRow("59") << "59"
-                        << "File OPEN, File block WRITE and File DELETE are inhibited.";
-    QTest::newRow("99") << "99"
-                        << "The command is undefined.";
-    QTest::newRow("unknown 43") << "43"
-                                << "";
-}
-
-void tst_FileAccessor::endCodeMessages()
-{
-    QFETCH(QString, code);
-    QFETCH(QString, message);
-    WorkerHarness h;
-    SimulatedPort port;
-    port.setFaultPlan(planOf({QStringLiteral("block-read:nth=2:end-code=%1").arg(code)}));
-    h.worker->setPort(&port);
-    h.read(1, 3);
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_1_ERROR.txt"),
-             logOf({"Program 1:", "Seg2:" + message}));
-    QCOMPARE(h.takeEvents(),
-             (QStringList{"progress 33", "progress 66", "progress 100", "RF false", "RE true"}));
-}
-
-void tst_FileAccessor::readWholeProgram_data()
+void tst_FileAccessor::read_data()
 {
     QTest::addColumn<int>("program");
     QTest::addColumn<int>("segments");
-    QTest::addColumn<QStringList>("progress");
-    QTest::newRow("one segment") << 3 << 1 << QStringList{"progress 100"};
-    QTest::newRow("three segments")
-        << 1 << 3 << QStringList{"progress 33", "progress 66", "progress 100"};
-    QTest::newRow("eight segments")
-        << 2 << 8 << QStringList{"progress 12", "progress 25", "progress 37", "progress 50",
-                                 "progress 62", "progress 75", "progress 87", "progress 100"};
-}
-
-void tst_FileAccessor::readWholeProgram()
-{
-    QFETCH(int, program);
-    QFETCH(int, segments);
-    QFETCH(QStringList, progress);
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    h.read(program, segments, 1);
-    QCOMPARE(h.takeEvents(), progress + QStringList{"RF false"});
-    QList<int> wanted;
-    for (int s = 1; s <= segments; ++s)
-        wanted << s;
-    const QByteArray file = WorkerHarness::fileBytes(QStringLiteral("PROG_%1.txt").arg(program));
-    QCOMPARE(file, csvBytes(rowsOf(port.simulator(), program, wanted)));
-    QVERIFY(!QFile::exists(
-        WorkerHarness::appFile(QStringLiteral("READ_PROG_%1_ERROR.txt").arg(program))));
-}
-
-void tst_FileAccessor::readProgressOfThirtySegments()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    QStringList records = port.simulator().programRecords(1);
-    while (records.size() < 30)
-        records << records.at(1 + records.size() % 7);
-    QVERIFY(port.simulator().setProgramRecords(4, records));
-    h.worker->setPort(&port);
-    h.read(4, 30);
-    const QStringList events = h.takeEvents();
-    QCOMPARE(events.size(), 31);
-    QCOMPARE(events.mid(0, 6), (QStringList{"progress 3", "progress 6", "progress 10",
-                                            "progress 13", "progress 16", "progress 20"}));
-    QCOMPARE(events.at(28), QStringLiteral("progress 96"));
-    QCOMPARE(events.at(29), QStringLiteral("progress 100"));
-    QCOMPARE(events.at(30), QStringLiteral("RF false"));
-}
-
-void tst_FileAccessor::readOpenAlreadyOpen()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    port.simulator().handleFrame(ControllerSimulator::buildRequest("0100XFO,3,R,0"));
-    h.worker->setPort(&port);
-    h.read(1, 3);
-    QCOMPARE(h.takeEvents(), (QStringList{"RF false", "RE true"}));
-    QCOMPARE(requestsOf(port), QStringList{"0100XFO,1,R,0"}); // no segment read, no close
-    QVERIFY(!QFile::exists(WorkerHarness::appFile("PROG_1.txt")));
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_1_ERROR.txt"),
-             QByteArray("Program 1:\r\nFile is already open."));
-}
-
-void tst_FileAccessor::readSegmentWithoutProgram()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    port.simulator().clearSegment(1, 2);
-    h.worker->setPort(&port);
-    h.read(1, 3);
-    QCOMPARE(h.takeEvents(),
-             (QStringList{"progress 33", "progress 66", "progress 100", "RF false", "RE true"}));
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_1_ERROR.txt"),
-             QByteArray("Program 1:\r\nSeg2:Program number or segment number is in error. No "
-                        "program in the segment."));
-    QCOMPARE(WorkerHarness::fileBytes("PROG_1.txt"), csvBytes(rowsOf(port.simulator(), 1, {1, 3})));
-}
-
-void tst_FileAccessor::readRetries_data()
-{
-    QTest::addColumn<QStringList>("faults");
     QTest::addColumn<int>("retries");
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("exchanges");
+    QTest::addColumn<QList<int>>("progress");
+    QTest::addColumn<QList<int>>("saved"); // none: no program file
+    QTest::addColumn<QStringList>("log");  // none: the earlier log stays
     const QString open = "Opening the Program 1 file fail. Error Code 1.";
     const QString seg = "Reading the Program 1 file fail. Error Code 1.";
-    QTest::newRow("silent controller, 2 retries")
-        << QStringList{"any:no-reply"} << 2
-        << QStringList{"Program 1:", open, "First retry.",
-                       open,         open, "Read File retry time is over 2 times."}
-        << false;
-    QTest::newRow("silent controller, 4 retries")
-        << QStringList{"any:no-reply"} << 4 << QStringList{"Program 1:",
-                                                           open,
-                                                           "First retry.",
-                                                           open,
-                                                           "Second retry.",
-                                                           open,
-                                                           "3 st retry.",
-                                                           open,
-                                                           open,
-                                                           "Read File retry time is over 4 times."}
-        << false;
-    QTest::newRow("silent controller, no retries")
-        << QStringList{"any:no-reply"} << 0 << QStringList{"Program 1:", open} << false;
-    QTest::newRow("stops answering after the open, 1 retry")
-        << QStringList{"any:nth=2:count=0:no-reply"} << 1
-        << QStringList{"Program 1:",
-                       seg,
-                       seg,
-                       "The retry time of reading the Program 1 file is over 1 times.",
-                       open,
-                       "Read File retry time is over 1 times."}
-        << false;
-    // A repeat that the controller refuses with an end code ends the repeats; the refusal is
-    // dropped with the repeat, the first attempt's lines stay.
-    QTest::newRow("repeat refused")
-        << QStringList{"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"} << 1
-        << QStringList{"Program 1:", seg, seg,
-                       "The retry time of reading the Program 1 file is over 1 times."}
-        << false;
-    // Without repeats a lost segment is passed over and the rest is still read and saved.
-    QTest::newRow("lost segment, no retries")
-        << QStringList{"block-read:nth=2:no-reply"} << 0 << QStringList{"Program 1:", seg} << true;
-}
+    const QString segOver = "The retry time of reading the Program 1 file is over 1 times.";
+    const QList<int> tens = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+    const QList<int> thirds = {33, 66, 100};
+    const QStringList none;
+    const QList<int> nothing;
 
-void tst_FileAccessor::readRetries()
-{
-    QFETCH(QStringList, faults);
-    QFETCH(int, retries);
-    QFETCH(QStringList, log);
-    QFETCH(bool, saved);
-    WorkerHarness h;
-    SimulatedPort port;
-    port.setRetryCount(retries);
-    port.setFaultPlan(planOf(faults));
-    h.worker->setPort(&port);
-    h.read(1, 3);
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_1_ERROR.txt"), logOf(log));
-    const QStringList events = h.takeEvents();
-    QCOMPARE(events.mid(events.size() - 2), (QStringList{"RF false", "RE true"}));
-    QCOMPARE(QFile::exists(WorkerHarness::appFile("PROG_1.txt")), saved);
-    if (saved) {
-        QCOMPARE(WorkerHarness::fileBytes("PROG_1.txt"),
-                 csvBytes(rowsOf(port.simulator(), 1, {1, 3})));
+    // The echo in a block reply grows by one character for a two-digit program or segment.
+    QTest::newRow("program 9, segments to 10")
+        << 9 << 10 << 3 << none << 12 << tens << upTo(10) << none;
+    QTest::newRow("program 19, 30 segments")
+        << 19 << 30 << 3 << none << 32
+        << QList<int>{3,  6,  10, 13, 16, 20, 23, 26, 30, 33, 36, 40, 43, 46, 50,
+                      53, 56, 60, 63, 66, 70, 73, 76, 80, 83, 86, 90, 93, 96, 100}
+        << upTo(30) << none;
+    // A refused open ends the transfer there: nothing read, nothing closed, nothing saved.
+    QTest::newRow("open refused") << 1 << 3 << 3 << QStringList{"open-read:end-code=50"} << 1
+                                  << nothing << nothing
+                                  << QStringList{"Program 1:", "File is already open."};
+    // Refused blocks are logged with their end code's message (43 has none) and passed over, not
+    // repeated.
+    QTest::newRow("refused blocks")
+        << 2 << 10 << 3
+        << QStringList{"block-read:nth=1:end-code=40", "block-read:nth=2:end-code=47",
+                       "block-read:nth=3:end-code=52", "block-read:nth=5:end-code=51",
+                       "block-read:nth=6:end-code=57", "block-read:nth=7:end-code=59",
+                       "block-read:nth=8:end-code=99", "block-read:nth=9:end-code=43"}
+        << 12 << tens << QList<int>{4, 10}
+        << QStringList{"Program 1:",
+                       "Seg1:Request message is in error.",
+                       "Seg2:Mode can not be changed.",
+                       "Seg3:Program number or segment number is in error. No program in the "
+                       "segment.",
+                       "Seg5:File is not open yet.",
+                       "Seg6:Block data of File block WRITE is in error.",
+                       "Seg7:File OPEN, File block WRITE and File DELETE are inhibited.",
+                       "Seg8:The command is undefined.",
+                       "Seg9:"};
+    // Every repeat of the transfer but the last is labelled; the last is followed by the over line.
+    QTest::newRow("silent controller, 4 retries")
+        << 1 << 3 << 4 << QStringList{"any:no-reply"} << 5 << nothing << nothing
+        << QStringList{"Program 1:", open, "First retry.", open, "Second retry."} +
+               QStringList{open, "3 st retry.", open, open,
+                           "Read File retry time is over 4 times."};
+    QTest::newRow("silent controller, no retries")
+        << 1 << 3 << 0 << QStringList{"any:no-reply"} << 1 << nothing << nothing
+        << QStringList{"Program 1:", open};
+    QTest::newRow("stops answering after the open")
+        << 1 << 3 << 1 << QStringList{"any:nth=2:count=0:no-reply"} << 4 << nothing << nothing
+        << QStringList{"Program 1:", seg, seg, segOver, open} +
+               QStringList{"Read File retry time is over 1 times."};
+    // A refused repeat ends the repeats; its refusal is dropped, the first attempt's lines stay.
+    QTest::newRow("repeat refused")
+        << 1 << 3 << 1 << QStringList{"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"}
+        << 4 << nothing << nothing << QStringList{"Program 1:", seg, seg, segOver};
+    // Without repeats a lost block is passed over and the rest is still read and saved.
+    QTest::newRow("lost block, no retries")
+        << 1 << 3 << 0 << QStringList{"block-read:nth=2:no-reply"} << 5 << thirds
+        << QList<int>{1, 3} << QStringList{"Program 1:", seg};
+    // A damaged block is read again: the file comes out right, the log tells what happened.
+    // Position 12 is the program number in the echo, 40 a digit of the record.
+    const QList<QPair<QString, int>> glitches = {{"garbled", 1},    {"late", 1},
+                                                 {"short", 2},      {"long", 2},
+                                                 {"garbled=12", 2}, {"garbled=40", 2}};
+    for (const auto &glitch : glitches) {
+        QTest::addRow("block %s", qPrintable(glitch.first))
+            << 1 << 3 << 3 << QStringList{"block-read:nth=2:" + glitch.first} << 6 << thirds
+            << QList<int>{1, 2, 3}
+            << QStringList{"Program 1:",
+                           QStringLiteral("Reading the Program 1 file fail. Error Code %1.")
+                               .arg(glitch.second)};
     }
 }
 
-void tst_FileAccessor::readRecoversFromGlitches_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("lost reply") << "block-read:nth=2:no-reply"
-                                << "Reading the Program 1 file fail. Error Code 1.";
-    QTest::newRow("garbled header") << "block-read:nth=2:garbled"
-                                    << "Reading the Program 1 file fail. Error Code 1.";
-    QTest::newRow("record one short") << "block-read:nth=2:short"
-                                      << "Reading the Program 1 file fail. Error Code 2.";
-    QTest::newRow("record one long") << "block-read:nth=2:long"
-                                     << "Reading the Program 1 file fail. Error Code 2.";
-    QTest::newRow("record digit garbled") << "block-read:nth=2:garbled=40"
-                                          << "Reading the Program 1 file fail. Error Code 2.";
-    QTest::newRow("truncated") << "block-read:nth=2:truncated=30"
-                               << "Reading the Program 1 file fail. Error Code 2.";
-    QTest::newRow("stray bytes") << "block-read:nth=2:stray"
-                                 << "Reading the Program 1 file fail. Error Code 1.";
-    QTest::newRow("late reply") << "block-read:nth=2:late"
-                                << "Reading the Program 1 file fail. Error Code 1.";
-}
-
-// A damaged block is read again: the file comes out right, and the log tells what happened.
-void tst_FileAccessor::readRecoversFromGlitches()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, line);
-    WorkerHarness h;
-    SimulatedPort port;
-    // Turn the damaged character into something that is surely not a hex digit.
-    port.simulator().setSegmentRecord(1, 2, QString(92, QLatin1Char('A')).replace(0, 4, "0064"));
-    port.setFaultPlan(planOf({fault}));
-    h.worker->setPort(&port);
-    h.read(1, 3);
-    QCOMPARE(WorkerHarness::fileBytes("PROG_1.txt"),
-             csvBytes(rowsOf(port.simulator(), 1, {1, 2, 3})));
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_1_ERROR.txt"), logOf({"Program 1:", line}));
-}
-
-void tst_FileAccessor::readTwoDigitNumbersAndBlockLengths_data()
-{
-    QTest::addColumn<int>("program");
-    QTest::addColumn<int>("segments");
-    QTest::newRow("program 10, segment 1") << 10 << 1;
-    QTest::newRow("program 12, segments to 11") << 12 << 11;
-    QTest::newRow("program 9, segments to 10") << 9 << 10;
-}
-
-void tst_FileAccessor::readTwoDigitNumbersAndBlockLengths()
+void tst_FileAccessor::read()
 {
     QFETCH(int, program);
     QFETCH(int, segments);
-    WorkerHarness h;
-    SimulatedPort port;
-    QStringList records = port.simulator().programRecords(1);
+    QFETCH(int, retries);
+    QFETCH(QStringList, faults);
+    QFETCH(int, exchanges);
+    QFETCH(QList<int>, progress);
+    QFETCH(QList<int>, saved);
+    QFETCH(QStringList, log);
+    Rig r(faults, retries);
+    // A flipped bit turns an 'A' of this record into '@', surely not a hex digit.
+    r.sim().setSegmentRecord(1, 2, QString(92, QLatin1Char('A')).replace(0, 4, "0064"));
+    QStringList records = r.sim().programRecords(1);
     while (records.size() < segments)
-        records << records.at(1);
-    QVERIFY(port.simulator().setProgramRecords(program, records.mid(0, segments)));
-    h.worker->setPort(&port);
-    h.read(program, segments);
-    QList<int> all;
-    for (int s = 1; s <= segments; ++s)
-        all << s;
-    QCOMPARE(WorkerHarness::fileBytes(QStringLiteral("PROG_%1.txt").arg(program)),
-             csvBytes(rowsOf(port.simulator(), program, all)));
-    QVERIFY(!QFile::exists(
-        WorkerHarness::appFile(QStringLiteral("READ_PROG_%1_ERROR.txt").arg(program))));
-}
+        records << records.at(1 + records.size() % 7);
+    if (program > 3) // the empty ones
+        QVERIFY(r.sim().setProgramRecords(program, records));
+    put(ReadLog, program, EarlierLog);
 
-void tst_FileAccessor::readErrorLogReplacedAndKept()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    port.setRetryCount(0);
-    port.setFaultPlan(planOf({"open-read:nth=1:end-code=52"}));
-    h.read(5, 1);
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_5_ERROR.txt"),
-             QByteArray("Program 1:\r\nProgram number or segment number is in error. No program "
-                        "in the segment."));
-    port.setFaultPlan(planOf({"open-read:nth=1:end-code=59"}));
-    h.read(5, 1);
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_5_ERROR.txt"),
-             QByteArray("Program 1:\r\nFile OPEN, File block WRITE and File DELETE are "
-                        "inhibited."));
-    h.takeEvents();
-    // A good transfer leaves the last log as it was and raises nothing.
-    port.setFaultPlan(FaultPlan());
-    QVERIFY(port.simulator().setProgramRecords(5, port.simulator().programRecords(1)));
-    h.read(5, 1);
-    QCOMPARE(h.takeEvents(), (QStringList{"progress 100", "RF false"}));
-    QVERIFY(WorkerHarness::fileBytes("READ_PROG_5_ERROR.txt").endsWith("inhibited."));
+    r.h.read(program, segments, 1);
+    QCOMPARE(r.h.takeEvents(), progressOf(progress) + QStringList{"RF false"} +
+                                   (log.isEmpty() ? QStringList() : QStringList{"RE true"}));
+    QCOMPARE(r.port.exchangeCount(), exchanges);
+    QCOMPARE(file(ReadLog, program), log.isEmpty() ? EarlierLog : logOf(log));
+    QCOMPARE(file(Program, program),
+             saved.isEmpty() ? QByteArray() : csvBytes(rowsOf(r.sim(), program, saved)));
 }
 
 void tst_FileAccessor::readCsvSaveFailure()
 {
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
+    Rig r;
     // A directory in the way of the program file: the saver cannot write it.
     QDir(QCoreApplication::applicationDirPath()).mkdir("PROG_2.txt");
-    h.read(2, 1);
+    r.h.read(2, 1);
     QDir(QCoreApplication::applicationDirPath()).rmdir("PROG_2.txt");
-    QCOMPARE(h.takeEvents(),
+    QCOMPARE(r.h.takeEvents(),
              (QStringList{"progress 100", "message DCP30|File cannot be opened.|true", "RF false",
                           "RF false"}));
-    QVERIFY(!QFile::exists(WorkerHarness::appFile("READ_PROG_2_ERROR.txt")));
+    QCOMPARE(file(ReadLog, 2), QByteArray()); // not a transfer failure
 }
 
-void tst_FileAccessor::writeBackGivesSameMemory()
+void tst_FileAccessor::write_data()
 {
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    h.read(2, 8);
-    QVERIFY(
-        QFile::rename(WorkerHarness::appFile("PROG_2.txt"), WorkerHarness::appFile("PROG_6.txt")));
-    h.takeEvents();
-    h.takePauses();
-    h.write(DefaultRanges, 6, 8);
-    QCOMPARE(h.takeEvents(),
-             (QStringList{"progress 12", "progress 25", "progress 37", "progress 50", "progress 62",
-                          "progress 75", "progress 87", "progress 100", "WF false"}));
-    QCOMPARE(port.simulator().programRecords(6), port.simulator().programRecords(2).mid(0, 8));
-    QVERIFY(!QFile::exists(WorkerHarness::appFile("WRITE_PROG_6_ERROR.txt")));
-    QCOMPARE(h.takePauses(), (QList<int>{300, 300, 300, 300, 300, 300, 300, 300, 300, 300}));
-}
-
-void tst_FileAccessor::writeHeaderOnly()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    // The header row and an empty line: the loader needs two lines, and skips the empty one.
-    installCsv(4, {ProgramFormat::headerRow(), {QString()}});
-    h.write(DefaultRanges, 4, 2);
-    QCOMPARE(h.takeEvents(), (QStringList{"WF false", "WE true"}));
-    QCOMPARE(requestsOf(port), (QStringList{"0100XFO,4,W,0", "0100XFC,4"}));
-    QCOMPARE(WorkerHarness::fileBytes("WRITE_PROG_4_ERROR.txt"),
-             logOf({"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
-                    "Segment 2 has no data in the csv file. Please check it.",
-                    "\nThere is no data to write out. Maybe the format of all segments are "
-                    "incorrect."}));
-}
-
-void tst_FileAccessor::writeHeaderLineAlone()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    installCsv(4, {ProgramFormat::headerRow()});
-    h.write(DefaultRanges, 4, 2);
-    QCOMPARE(
-        h.takeEvents(),
-        (QStringList{"message DCP30|No content found in the imported file.|true", "WF false"}));
-    QVERIFY(requestsOf(port).isEmpty());
-}
-
-void tst_FileAccessor::writeInvalidMiddleSegment()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    QList<QStringList> rows = rowsOf(port.simulator(), 1, {1, 2, 3});
-    rows[2][1] = QStringLiteral("1.5"); // SP1 is not a whole number
-    rows[2][19] = QStringLiteral("9");  // PID1 above 8
-    installCsv(7, rows);
-    h.write(DefaultRanges, 7, 3);
-    QCOMPARE(h.takeEvents(), (QStringList{"progress 50", "progress 100", "WF false", "WE true"}));
-    QCOMPARE(WorkerHarness::fileBytes("WRITE_PROG_7_ERROR.txt"),
-             logOf({"Program 1:", "\n\tSegment 2 has following format error : ",
-                    "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is not ASCII "
-                    "code or the value is not number.",
-                    "\t\tPID1 [9] is out of range (0 ~ 8)."}));
-    QCOMPARE(requestsOf(port).mid(1, 2).join(' ').count("0100XFW,7,"), 2);
-    QCOMPARE(port.simulator().segmentRecord(7, 3), port.simulator().segmentRecord(1, 3));
-    QVERIFY(port.simulator().segmentRecord(7, 2).isEmpty());
-}
-
-void tst_FileAccessor::writeUsesOnlyCountedRows()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    QList<QStringList> rows = rowsOf(port.simulator(), 1, {1, 2, 3, 4, 5});
-    rows[4][2] = QStringLiteral("garbage"); // row 4 is beyond the count and never looked at
-    installCsv(8, rows);
-    h.write(DefaultRanges, 8, 2);
-    QCOMPARE(h.takeEvents(), (QStringList{"progress 50", "progress 100", "WF false"}));
-    const QStringList requests = requestsOf(port);
-    QCOMPARE(requests.size(), 4);
-    QVERIFY(requests.at(1).startsWith("0100XFW,8,1,"));
-    QVERIFY(requests.at(2).startsWith("0100XFW,8,2,"));
-    QCOMPARE(port.simulator().programRecords(8), port.simulator().programRecords(1).mid(0, 2));
-}
-
-void tst_FileAccessor::writeMissingCsv()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    h.worker->setPort(&port);
-    h.write(DefaultRanges, 9, 2);
-    QCOMPARE(h.takeEvents(),
-             (QStringList{"message DCP30|File cannot be opened.\nPlease select the right "
-                          "file.|true",
-                          "WF false"}));
-    QVERIFY(requestsOf(port).isEmpty());
-    QVERIFY(!QFile::exists(WorkerHarness::appFile("WRITE_PROG_9_ERROR.txt")));
-}
-
-void tst_FileAccessor::writeRetryStopsAnswering()
-{
-    WorkerHarness h;
-    SimulatedPort port;
-    port.setRetryCount(1);
-    port.setFaultPlan(planOf({"any:nth=2:count=0:no-reply"}));
-    h.worker->setPort(&port);
-    installCsv(3, rowsOf(port.simulator(), 1, {1, 2}));
-    h.write(DefaultRanges, 3, 2);
-    QCOMPARE(h.takeEvents(), (QStringList{"WF false", "WE true"}));
+    QTest::addColumn<QList<QStringList>>("csv"); // none: no program file
+    QTest::addColumn<int>("segments");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("events"); // before the flags
+    QTest::addColumn<QStringList>("log");    // none: the earlier log stays
+    QTest::addColumn<QList<int>>("written"); // program 7 afterwards: these as in 1, no others
+    QTest::addColumn<int>("exchanges");
+    ControllerSimulator sim;
+    const QList<QStringList> two = rowsOf(sim, 1, {1, 2});
+    QList<QStringList> bad = rowsOf(sim, 1, {1, 2, 3, 4, 5});
+    bad[2][1] = QStringLiteral("1.5");     // SP1 of segment 2 is not a whole number
+    bad[2][19] = QStringLiteral("9");      // PID1 of segment 2 above 8
+    bad[4][2] = QStringLiteral("garbage"); // segment 4 is beyond the count
     const QString fail = "Write File Fail. Error Code 21.";
-    QCOMPARE(WorkerHarness::fileBytes("WRITE_PROG_3_ERROR.txt"),
-             logOf({"Program 1:", fail, fail,
-                    "\nThe retry time of writing the Program 3 file is over 1 times.",
-                    "Opening the Program 3 file fail. Error Code 11.",
-                    "Write File retry time is over 1 times."}));
-    QCOMPARE(requestsOf(port).count("0100XFO,3,W,0"), 2);
+    const QStringList none;
+
+    QTest::newRow("whole program")
+        << rowsOf(sim, 1, upTo(8)) << 8 << none << progressOf({12, 25, 37, 50, 62, 75, 87, 100})
+        << none << upTo(8) << 10;
+    QTest::newRow("no program file")
+        << QList<QStringList>() << 2 << none
+        << QStringList{"message DCP30|File cannot be opened.\nPlease select the right file.|true"}
+        << none << QList<int>() << 0;
+    QTest::newRow("header line alone")
+        << QList<QStringList>{ProgramFormat::headerRow()} << 2 << none
+        << QStringList{"message DCP30|No content found in the imported file.|true"} << none
+        << QList<int>() << 0;
+    // The loader needs two lines and skips the empty one: the file is opened and closed.
+    QTest::newRow("header and an empty line")
+        << QList<QStringList>{ProgramFormat::headerRow(), {QString()}} << 2 << none << none
+        << QStringList{"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
+                       "Segment 2 has no data in the csv file. Please check it.",
+                       "\nThere is no data to write out. Maybe the format of all segments are "
+                       "incorrect."}
+        << QList<int>() << 2;
+    // Invalid rows are reported and left out; rows beyond the count are never looked at.
+    QTest::newRow("invalid and uncounted rows")
+        << bad << 3 << none << progressOf({50, 100})
+        << QStringList{"Program 1:", "\n\tSegment 2 has following format error : ",
+                       "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is not ASCII "
+                       "code or the value is not number.",
+                       "\t\tPID1 [9] is out of range (0 ~ 8)."}
+        << QList<int>{1, 3} << 4;
+    // The block is tried twice, then the repeated transfer's open is lost, too.
+    QTest::newRow("stops answering after the open")
+        << two << 2 << QStringList{"any:nth=2:count=0:no-reply"} << none
+        << QStringList{"Program 1:",
+                       fail,
+                       fail,
+                       "\nThe retry time of writing the Program 7 file is over 1 times.",
+                       "Opening the Program 7 file fail. Error Code 11.",
+                       "Write File retry time is over 1 times."}
+        << QList<int>() << 4;
+    // A refused block counts as written: reported, not repeated.
+    QTest::newRow("block refused")
+        << two << 2 << QStringList{"block-write:nth=1:end-code=45"} << progressOf({50, 100})
+        << QStringList{"Program 1:",
+                       "Seg1:The data cannot be written according to the status of DCP31/32. "
+                       "(Settings can be changed only READY mode regarding all of setup items and "
+                       "some of event configuration data) Write is attempted to the write "
+                       "inhibit data address."}
+        << QList<int>{2} << 4;
+    // One character short, "00" becomes an end code without a message: the open counts as
+    // refused, with an empty line in the log.
+    QTest::newRow("open reply one short")
+        << two << 2 << QStringList{"open-write:nth=1:short"} << none
+        << QStringList{"Program 1:", ""} << QList<int>() << 1;
 }
 
-void tst_FileAccessor::writeEndCodeCountsAsWritten()
+void tst_FileAccessor::write()
 {
-    WorkerHarness h;
-    SimulatedPort port;
-    port.setFaultPlan(planOf({"block-write:nth=1:end-code=45"}));
-    h.worker->setPort(&port);
-    installCsv(11, rowsOf(port.simulator(), 1, {1, 2}));
-    h.write(DefaultRanges, 11, 2);
-    QCOMPARE(h.takeEvents(), (QStringList{"progress 50", "progress 100", "WF false", "WE true"}));
-    QCOMPARE(requestsOf(port).size(), 4); // not repeated
-    const QByteArray log = WorkerHarness::fileBytes("WRITE_PROG_11_ERROR.txt");
-    QVERIFY(log.startsWith("Program 1:\r\nSeg1:The data cannot be written according to the "
-                           "status of DCP31/32."));
-}
-
-class FakeDevice : public QObject
-{
-    Q_OBJECT
-public:
-    Q_INVOKABLE QString getMount(int storage)
-    {
-        return QStringLiteral("/media/storage%1").arg(storage);
+    QFETCH(QList<QStringList>, csv);
+    QFETCH(int, segments);
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, log);
+    QFETCH(QList<int>, written);
+    QFETCH(int, exchanges);
+    Rig r(faults, 1);
+    if (!csv.isEmpty())
+        put(Program, 7, csvBytes(csv));
+    put(WriteLog, 7, EarlierLog);
+    r.h.write(DefaultRanges, 7, segments);
+    QCOMPARE(r.h.takeEvents(), events + QStringList{"WF false"} +
+                                   (log.isEmpty() ? QStringList() : QStringList{"WE true"}));
+    QCOMPARE(file(WriteLog, 7), log.isEmpty() ? EarlierLog : logOf(log));
+    QCOMPARE(r.port.exchangeCount(), exchanges);
+    for (int s = 1; s <= 8; ++s) {
+        QCOMPARE(r.sim().segmentRecord(7, s),
+                 written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
     }
-};
-
-void tst_FileAccessor::namesAndMountPath()
-{
-    FileAccessor worker;
-    bool ok = false;
-    QString name;
-    QVERIFY(QMetaObject::invokeMethod(&worker, "getFileName", Q_RETURN_ARG(QString, name),
-                                      Q_ARG(int, 5), Q_ARG(bool &, ok)));
-    QVERIFY(ok);
-    QCOMPARE(name, QCoreApplication::applicationDirPath() + "/PROG_5.txt");
-    ok = false;
-    QVERIFY(QMetaObject::invokeMethod(&worker, "getErrorLogFileName", Q_RETURN_ARG(QString, name),
-                                      Q_ARG(int, 1), Q_ARG(int, 12), Q_ARG(bool &, ok)));
-    QCOMPARE(name, QCoreApplication::applicationDirPath() + "/WRITE_PROG_12_ERROR.txt");
-    QVERIFY(ok);
-    QVERIFY(QMetaObject::invokeMethod(&worker, "getErrorLogFileName", Q_RETURN_ARG(QString, name),
-                                      Q_ARG(int, 2), Q_ARG(int, 3), Q_ARG(bool &, ok)));
-    QCOMPARE(name, QCoreApplication::applicationDirPath() + "/READ_PROG_3_ERROR.txt");
-
-    QString mount = "unchanged";
-    QVERIFY(QMetaObject::invokeMethod(&worker, "getStorageMountPath", Q_RETURN_ARG(QString, mount),
-                                      Q_ARG(int, 0)));
-    QCOMPARE(mount, QString()); // no device service
-    FakeDevice device;
-    QCoreApplication::instance()->setProperty("KDevice", quint64(quintptr(&device)));
-    QVERIFY(QMetaObject::invokeMethod(&worker, "getStorageMountPath", Q_RETURN_ARG(QString, mount),
-                                      Q_ARG(int, 0)));
-    QCoreApplication::instance()->setProperty("KDevice", QVariant());
-    QCOMPARE(mount, QStringLiteral("/media/storage1"));
 }
 
 QTEST_GUILESS_MAIN(tst_FileAccessor)

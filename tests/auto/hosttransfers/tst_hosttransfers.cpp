@@ -2,11 +2,10 @@
 // set-up with our link driver, the simulated controller as the port object, the host writing the
 // driver's tags and polling progress and flags while the driver's thread runs its event loop.
 
-#include "CommunicatorCommand.h"
-#include "ControllerSimulator.h"
 #include "DriverDCP30.h"
 #include "FileAccessor.h"
 #include "SimulatedPort.h"
+#include "TransferTestSupport.h"
 #include "WorkerHarness.h"
 
 #include <QElapsedTimer>
@@ -14,34 +13,21 @@
 
 #include <memory>
 
+using namespace TestSupport;
+
 namespace {
 
-class Host
+struct Host
 {
-public:
     explicit Host(bool realPauses = false)
     {
-        QCoreApplication::instance()->setProperty("zel_env", true);
+        ZelEnv env;
         driver = std::make_unique<DriverDCP30>();
-        QCoreApplication::instance()->setProperty("zel_env", QVariant());
         if (!realPauses)
             driver->worker()->setPauseHook([](int) {});
     }
-
-    void set(const QString &tag, int value)
-    {
-        CommunicatorCommand command;
-        command.address = tag;
-        QByteArray bytes(1, char(value));
-        driver->writeTag(&port, &command, bytes);
-    }
-    int get(const QString &tag)
-    {
-        CommunicatorCommand command;
-        command.address = tag;
-        const QByteArray answer = driver->readTag(&port, &command);
-        return answer.isEmpty() ? -1 : int(quint8(answer.at(0)));
-    }
+    void set(const QString &tag, int value) { writeByte(*driver, &port, tag, value); }
+    int get(const QString &tag) { return readByte(*driver, &port, tag); }
 
     // Starts a transfer through its flag tag and polls as an operator screen does; answers the
     // progress values seen, in order and without repeats.
@@ -81,68 +67,32 @@ private slots:
     void init() { WorkerHarness::removeAppFiles(); }
     void cleanupTestCase() { WorkerHarness::removeAppFiles(); }
 
-    void readThenWriteBack();
     void writeRangesComeFromController();
-    void readErrorFlagAndAcknowledge();
     void realPauses();
 };
 
-void tst_HostTransfers::readThenWriteBack()
-{
-    Host host;
-    host.run("RF0", "ReadProgress0", 3, 8);
-    QCOMPARE(host.get("RE0"), 0);
-    QCOMPARE(host.get("ReadProgress0"), 0); // zeroed with the flag
-    QVERIFY(QFile::exists(WorkerHarness::appFile("PROG_3.txt")));
-
-    // The same file written into another program gives the same controller memory.
-    QVERIFY(
-        QFile::rename(WorkerHarness::appFile("PROG_3.txt"), WorkerHarness::appFile("PROG_14.txt")));
-    host.run("WF0", "WriteProgress0", 14, 8);
-    QCOMPARE(host.get("WE0"), 0);
-    QCOMPARE(host.port.simulator().programRecords(14),
-             host.port.simulator().programRecords(3).mid(0, 8));
-    QVERIFY(!QFile::exists(WorkerHarness::appFile("WRITE_PROG_14_ERROR.txt")));
-}
-
-// The write validates against the ranges the controller holds: narrowing the SP1 limits there
-// makes rows that passed before fail, and the error flag tells the host.
+// The write validates against the ranges the controller holds: the rows that pass with its
+// default SP1 limits fail once the low limit is above every SP1 of the program, and the error
+// flag tells the host.
 void tst_HostTransfers::writeRangesComeFromController()
 {
     Host host;
-    host.run("RF0", "ReadProgress0", 1, 2);
-    QVERIFY(
-        QFile::rename(WorkerHarness::appFile("PROG_1.txt"), WorkerHarness::appFile("PROG_15.txt")));
-    host.port.simulator().setWord(4509, 1000); // SP1 low limit above every SP1 of program 1
-    host.run("WF0", "WriteProgress0", 15, 2);
-    QCOMPARE(host.get("WE0"), 1);
-    const QByteArray log = WorkerHarness::fileBytes("WRITE_PROG_15_ERROR.txt");
-    QVERIFY2(log.contains("SP1 ["), log.constData());
-    QVERIFY(log.contains("is out of range (1000 ~ 1300)."));
-    QVERIFY(host.port.simulator().programRecords(15).isEmpty());
-    host.set("WE0", 0);
+    ControllerSimulator &sim = host.port.simulator();
+    QFile file(WorkerHarness::appFile("PROG_14.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(csvBytes(rowsOf(sim.programRecords(3))));
+    file.close();
+    host.run("WF0", "WriteProgress0", 14, 8);
     QCOMPARE(host.get("WE0"), 0);
-}
+    QCOMPARE(sim.programRecords(14), sim.programRecords(3));
 
-void tst_HostTransfers::readErrorFlagAndAcknowledge()
-{
-    Host host;
-    host.port.simulator().clearSegment(2, 3);
-    host.run("RF0", "ReadProgress0", 2, 4);
-    QCOMPARE(host.get("RE0"), 1);
-    QCOMPARE(WorkerHarness::fileBytes("READ_PROG_2_ERROR.txt"),
-             QByteArray("Program 1:\r\nSeg3:Program number or segment number is in error. No "
-                        "program in the segment."));
-    host.set("RE0", 1); // odd: no acknowledgement
-    QCOMPARE(host.get("RE0"), 1);
-    host.set("RE0", 2);
-    QCOMPARE(host.get("RE0"), 0);
-    // While idle again, other tags reach the controller through the link driver.
-    CommunicatorCommand command;
-    command.address = QStringLiteral("RAM4509");
-    command.count = 2;
-    QCOMPARE(host.driver->readTag(&host.port, &command),
-             QByteArray("\x38\xff\xff\xff\x14\x05\x00\x00", 8));
+    sim.setWord(4509, 1000);
+    host.run("WF0", "WriteProgress0", 14, 8);
+    QCOMPARE(host.get("WE0"), 1);
+    const QByteArray log = WorkerHarness::fileBytes("WRITE_PROG_14_ERROR.txt");
+    QVERIFY2(log.contains("SP1 [") && log.contains("is out of range (1000 ~ 1300)."),
+             log.constData());
+    QVERIFY(sim.programRecords(14).isEmpty());
 }
 
 // One transfer with the pauses the controller needs, to show the product path end to end.

@@ -2,11 +2,9 @@
 // destructor must then stop the worker promptly (it must never kill the thread), and must not
 // leave anything behind that warns or crashes later.
 
-#include "CommunicatorCommand.h"
 #include "DriverDCP30.h"
 #include "FaultPlan.h"
 #include "FileAccessor.h"
-#include "ProgramFormat.h"
 #include "SimulatedPort.h"
 #include "TransferTestSupport.h"
 #include "WorkerHarness.h"
@@ -65,43 +63,33 @@ void tst_SafeShutdown::destroyDuringTransfers_data()
 {
     QTest::addColumn<bool>("realPauses");
     QTest::addColumn<int>("readTimeoutMs");
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<int>("rounds");
     // Zero pauses: the worker is always inside a port call or between steps.
-    QTest::newRow("zero pauses") << false << 5 << QStringList{"any:p=0.2:no-reply"} << 100;
+    QTest::newRow("zero pauses") << false << 5;
     // Real pauses (up to 300 ms per exchange): the destructor must wake the sleeping worker
     // rather than wait the pause out.
-    QTest::newRow("real pauses") << true << 20 << QStringList{"any:p=0.2:no-reply"} << 100;
+    QTest::newRow("real pauses") << true << 20;
 }
 
 void tst_SafeShutdown::destroyDuringTransfers()
 {
     QFETCH(bool, realPauses);
     QFETCH(int, readTimeoutMs);
-    QFETCH(QStringList, faults);
-    QFETCH(int, rounds);
+    const int rounds = 100;
 
     const quint32 seed = quint32(QDateTime::currentMSecsSinceEpoch() & 0xffffffffu);
     qInfo("safe shutdown: seed %u", seed);
     QRandomGenerator random(seed);
 
-    FaultPlan plan;
-    QString error;
-    QVERIFY2(FaultPlan::parse(faults, plan, &error, seed), qPrintable(error));
+    // Lost requests make the worker repeat and wait, too.
+    FaultPlan plan(seed);
+    QVERIFY(plan.addRule(QStringLiteral("any:p=0.2:no-reply")));
     SimulatedPort port;
     port.setFaultPlan(plan);
     port.setReadTimeout(readTimeoutMs);
-    {
-        QFile f(WorkerHarness::appFile(QStringLiteral("PROG_5.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ProgramFormat format;
-        QList<QStringList> rows;
-        format.generalHead(rows);
-        const QStringList records = port.simulator().programRecords(1);
-        for (int s = 1; s <= records.size(); ++s)
-            format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
-        f.write(csvBytes(rows));
-    }
+    QFile file(WorkerHarness::appFile(QStringLiteral("PROG_5.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(csvBytes(rowsOf(port.simulator().programRecords(1))));
+    file.close();
 
     ZelEnv env;
     QVector<qint64> micros;
@@ -129,8 +117,7 @@ void tst_SafeShutdown::destroyDuringTransfers()
             while (wait.nsecsElapsed() / 1000 < waitUs)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
 
-            Command rf(read ? QStringLiteral("RF0") : QStringLiteral("WF0"));
-            if (driver->readTag(&port, &rf) == QByteArray(1, 1))
+            if (readByte(*driver, &port, read ? "RF0" : "WF0") == 1)
                 ++midTransfer;
             QElapsedTimer timer;
             timer.start();

@@ -2,8 +2,26 @@
 #include "ScriptedPort.h"
 #include "VorexDriver.h"
 
-#include <QLibrary>
 #include <QtTest>
+
+namespace {
+
+// STX text ETX CR LF.
+QByteArray frame(const QByteArray &text)
+{
+    return '\x02' + text + "\x03\r\n";
+}
+
+CommunicatorCommand command(const char *address, int dataType, int count)
+{
+    CommunicatorCommand c;
+    c.address = QLatin1String(address);
+    c.dataType = dataType;
+    c.count = quint64(count);
+    return c;
+}
+
+} // namespace
 
 class tst_VorexDriver : public QObject
 {
@@ -12,29 +30,23 @@ class tst_VorexDriver : public QObject
 private slots:
     void wordAddress_data();
     void wordAddress();
-    void readFrameAndValues_data();
-    void readFrameAndValues();
-    void unusableReplies_data();
-    void unusableReplies();
-    void writeFrame_data();
-    void writeFrame();
-    void discardsStaleInputFirst();
-    void loadsFromDriversDirectory();
+    void read_data();
+    void read();
+    void write_data();
+    void write();
 };
 
 void tst_VorexDriver::wordAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("word");
-    QTest::newRow("RAM4509") << "RAM4509" << 4509;
+    QTest::newRow("any memory name") << "Dm12" << 12;
     QTest::newRow("digits only") << "3501" << 3501;
     QTest::newRow("max") << "RAM65535" << 65535;
     QTest::newRow("too large") << "RAM65536" << -1;
     QTest::newRow("no digits") << "RAM" << -1;
     QTest::newRow("letters after digits") << "RAM12X" << -1;
     QTest::newRow("sign") << "RAM-1" << -1;
-    QTest::newRow("empty") << "" << -1;
-    QTest::newRow("any memory name") << "Dm12" << 12;
 }
 
 void tst_VorexDriver::wordAddress()
@@ -44,83 +56,45 @@ void tst_VorexDriver::wordAddress()
     QCOMPARE(VorexDriver::wordAddress(address), word);
 }
 
-void tst_VorexDriver::readFrameAndValues_data()
+void tst_VorexDriver::read_data()
 {
     QTest::addColumn<int>("dataType");
     QTest::addColumn<int>("count");
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QByteArray>("values");
-    QTest::newRow("two 32-bit") << 3 << 2
-                                << QByteArray("\x02"
-                                              "0100X00,-200,1300\x03\r\n")
-                                << QByteArray("\x02"
-                                              "0100XRS,4509W,2\x03\r\n")
+    QTest::addColumn<QByteArray>("values"); // none: the reply is not usable
+    QTest::newRow("two 32-bit") << 3 << 2 << frame("0100X00,-200,1300")
                                 << QByteArray("\x38\xff\xff\xff\x14\x05\x00\x00", 8);
-    QTest::newRow("one 16-bit") << 2 << 1
-                                << QByteArray("\x02"
-                                              "0100X00,-2\x03\r\n")
-                                << QByteArray("\x02"
-                                              "0100XRS,4509W,1\x03\r\n")
-                                << QByteArray("\xfe\xff", 2);
-    QTest::newRow("end code 01") << 3 << 1
-                                 << QByteArray("\x02"
-                                               "0100X01,7\x03\r\n")
-                                 << QByteArray("\x02"
-                                               "0100XRS,4509W,1\x03\r\n")
+    QTest::newRow("one 16-bit") << 2 << 1 << frame("0100X00,-2") << QByteArray("\xfe\xff", 2);
+    QTest::newRow("end code 01") << 3 << 1 << frame("0100X01,7")
                                  << QByteArray("\x07\x00\x00\x00", 4);
+    QTest::newRow("nothing") << 3 << 2 << QByteArray() << QByteArray();
+    QTest::newRow("error end code") << 3 << 2 << frame("0100X42") << QByteArray();
+    QTest::newRow("too few values") << 3 << 2 << frame("0100X00,1") << QByteArray();
+    QTest::newRow("too many values") << 3 << 2 << frame("0100X00,1,2,3") << QByteArray();
+    QTest::newRow("not a number") << 3 << 2 << frame("0100X00,1,x") << QByteArray();
+    QTest::newRow("wrong station") << 3 << 2 << frame("0200X00,1,2") << QByteArray();
+    QTest::newRow("no STX") << 3 << 2 << frame("0100X00,1,2").mid(1) << QByteArray();
+    QTest::newRow("no ETX") << 3 << 2 << frame("0100X00,1,2").left(12) << QByteArray();
 }
 
-void tst_VorexDriver::readFrameAndValues()
+// One request per read, after a discard of stale input: "RS,<word>W,<count>".
+void tst_VorexDriver::read()
 {
     QFETCH(int, dataType);
     QFETCH(int, count);
     QFETCH(QByteArray, reply);
-    QFETCH(QByteArray, frame);
     QFETCH(QByteArray, values);
     VorexDriver driver;
     ScriptedPort port;
     port.queueReply(reply);
-    CommunicatorCommand command;
-    command.address = QStringLiteral("RAM4509");
-    command.dataType = dataType;
-    command.count = quint64(count);
-    QCOMPARE(driver.readTag(&port, &command), values);
-    QCOMPARE(port.written, QList<QByteArray>{frame});
+    CommunicatorCommand c = command("RAM4509", dataType, count);
+    QCOMPARE(driver.readTag(&port, &c), values);
+    QCOMPARE(port.written, QList<QByteArray>{frame("0100XRS,4509W," + QByteArray::number(count))});
+    QCOMPARE(port.calls.size(), 3);
+    QCOMPARE(port.calls.at(0).data, QByteArray("12=0"));
 }
 
-void tst_VorexDriver::unusableReplies_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("nothing") << QByteArray();
-    QTest::newRow("error end code") << QByteArray("\x02"
-                                                  "0100X42\x03\r\n");
-    QTest::newRow("too few values") << QByteArray("\x02"
-                                                  "0100X00,1\x03\r\n");
-    QTest::newRow("too many values") << QByteArray("\x02"
-                                                   "0100X00,1,2,3\x03\r\n");
-    QTest::newRow("not a number") << QByteArray("\x02"
-                                                "0100X00,1,x\x03\r\n");
-    QTest::newRow("wrong station") << QByteArray("\x02"
-                                                 "0200X00,1,2\x03\r\n");
-    QTest::newRow("no STX") << QByteArray("0100X00,1,2\x03\r\n");
-    QTest::newRow("no ETX") << QByteArray("\x02"
-                                          "0100X00,1,2");
-}
-
-void tst_VorexDriver::unusableReplies()
-{
-    QFETCH(QByteArray, reply);
-    VorexDriver driver;
-    ScriptedPort port;
-    port.queueReply(reply);
-    CommunicatorCommand command;
-    command.address = QStringLiteral("RAM4509");
-    command.count = 2;
-    QCOMPARE(driver.readTag(&port, &command), QByteArray());
-}
-
-void tst_VorexDriver::writeFrame_data()
+void tst_VorexDriver::write_data()
 {
     QTest::addColumn<int>("dataType");
     QTest::addColumn<int>("count");
@@ -129,26 +103,14 @@ void tst_VorexDriver::writeFrame_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("result");
     QTest::newRow("one 32-bit") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                                << QByteArray("\x02"
-                                              "0100XWS,3501W,10\x03\r\n")
-                                << QByteArray("\x02"
-                                              "0100X00\x03\r\n")
-                                << true;
+                                << frame("0100XWS,3501W,10") << frame("0100X00") << true;
     QTest::newRow("two 16-bit") << 2 << 2 << QByteArray("\xff\xff\x05\x00", 4)
-                                << QByteArray("\x02"
-                                              "0100XWS,3501W,-1,5\x03\r\n")
-                                << QByteArray("\x02"
-                                              "0100X00\x03\r\n")
-                                << true;
+                                << frame("0100XWS,3501W,-1,5") << frame("0100X00") << true;
     QTest::newRow("rejected") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                              << QByteArray("\x02"
-                                            "0100XWS,3501W,10\x03\r\n")
-                              << QByteArray("\x02"
-                                            "0100X44\x03\r\n")
-                              << false;
+                              << frame("0100XWS,3501W,10") << frame("0100X44") << false;
 }
 
-void tst_VorexDriver::writeFrame()
+void tst_VorexDriver::write()
 {
     QFETCH(int, dataType);
     QFETCH(int, count);
@@ -159,47 +121,15 @@ void tst_VorexDriver::writeFrame()
     VorexDriver driver;
     ScriptedPort port;
     port.queueReply(reply);
-    CommunicatorCommand command;
-    command.address = QStringLiteral("RAM3501");
-    command.dataType = dataType;
-    command.count = quint64(count);
-    QCOMPARE(driver.writeTag(&port, &command, value), result);
+    CommunicatorCommand c = command("RAM3501", dataType, count);
+    QCOMPARE(driver.writeTag(&port, &c, value), result);
     QCOMPARE(port.written, QList<QByteArray>{frame});
 
     // Too few value bytes for the count: nothing is sent.
     ScriptedPort idle;
     QByteArray shortValue = value.left(value.size() - 1);
-    QCOMPARE(driver.writeTag(&idle, &command, shortValue), false);
+    QCOMPARE(driver.writeTag(&idle, &c, shortValue), false);
     QVERIFY(idle.written.isEmpty());
-}
-
-void tst_VorexDriver::discardsStaleInputFirst()
-{
-    VorexDriver driver;
-    ScriptedPort port;
-    port.queueReply("\x02"
-                    "0100X00,1\x03\r\n");
-    CommunicatorCommand command;
-    command.address = QStringLiteral("RAM1");
-    driver.readTag(&port, &command);
-    QCOMPARE(port.calls.size(), 3);
-    QCOMPARE(port.calls.at(0).what, QByteArray("setOption"));
-    QCOMPARE(port.calls.at(0).data, QByteArray("12=0"));
-    QCOMPARE(port.calls.at(1).what, QByteArray("write"));
-    QCOMPARE(port.calls.at(2).what, QByteArray("read"));
-}
-
-void tst_VorexDriver::loadsFromDriversDirectory()
-{
-    QLibrary library(QCoreApplication::applicationDirPath() + QStringLiteral("/drivers/vorex"));
-    auto create = reinterpret_cast<CreateDriverFunction>(library.resolve("CreateDriver"));
-    QVERIFY2(create, qPrintable(library.errorString()));
-    DriverInterface *a = create();
-    DriverInterface *b = create();
-    QVERIFY(a != b);
-    QCOMPARE(a->getDeviceName(), QStringLiteral("VOREX"));
-    delete a;
-    delete b;
 }
 
 QTEST_GUILESS_MAIN(tst_VorexDriver)
