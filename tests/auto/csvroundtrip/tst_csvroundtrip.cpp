@@ -1,8 +1,8 @@
-#include "CsvTestSupport.h"
+#include "../csvsupport/CsvTestSupport.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
-#include "WorkerThread.h"
 
+#include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -16,41 +16,13 @@ using Table = QList<QStringList>;
 
 namespace {
 
-QJsonArray toJson(const Table &table)
-{
-    QJsonArray rows;
-    for (const QStringList &row : table)
-        rows.append(QJsonArray::fromStringList(row));
-    return rows;
-}
-
-Table fromJson(const QByteArray &json)
-{
-    Table table;
-    for (const QJsonValue &row : QJsonDocument::fromJson(json).array()) {
-        QStringList cells;
-        for (const QJsonValue &cell : row.toArray())
-            cells.append(cell.toString());
-        table.append(cells);
-    }
-    return table;
-}
-
 // A table the format promises to carry unchanged: at least two rows of the same width (two or
 // more), a header without anything to quote, no carriage returns.
 Table randomTable(QRandomGenerator &random, const QString &delimiter, int columns, int rows)
 {
-    static const QStringList pieces{"a",
-                                    "Zz",
-                                    " ",
-                                    "\"",
-                                    "\n",
-                                    "\t",
-                                    ",",
-                                    ";",
-                                    "\u00e9",
-                                    "7",
-                                    QString::fromUtf8("\xf0\x9f\x98\x80")};
+    // A string literal converts from UTF-8.
+    static const QStringList pieces{
+        "a", "Zz", " ", "\"", "\n", "\t", ",", ";", "\xc3\xa9", "7", "\xf0\x9f\x98\x80"};
     Table table;
     for (int r = 0; r < rows; ++r) {
         QStringList row;
@@ -77,16 +49,13 @@ class tst_CsvRoundTrip : public QObject
 
 private slots:
     void initTestCase() { isolateSettings(m_dir.filePath(QStringLiteral("settings"))); }
-    void tablesComeBack_data();
-    void tablesComeBack();
     void randomTablesComeBack();
-    void pythonReadsWhatTheSaverWrites_data();
-    void pythonReadsWhatTheSaverWrites();
-    void loaderReadsWhatPythonWrites();
+    void pythonAgrees_data();
+    void pythonAgrees();
 
 private:
+    // Saves table and loads it again: the rows read, then the loader's error list.
     Table roundTrip(const Table &table, const QString &delimiter);
-    QByteArray python(const QString &script, const QStringList &arguments);
     QTemporaryDir m_dir;
     WorkerThread m_worker;
 };
@@ -106,30 +75,6 @@ Table tst_CsvRoundTrip::roundTrip(const Table &table, const QString &delimiter)
     });
 }
 
-void tst_CsvRoundTrip::tablesComeBack_data()
-{
-    QTest::addColumn<QString>("delimiter");
-    QTest::addColumn<Table>("table");
-
-    QTest::newRow("plain") << "\t" << Table{{"h1", "h2"}, {"1", "2"}};
-    QTest::newRow("specials") << "\t"
-                              << Table{{"name", "value", "note"},
-                                       {"a\nb", "x\ty", "say \"hi\""},
-                                       {"\"", "", "\n\n"},
-                                       {"\"lead", "trail\"", " spaced "}};
-    QTest::newRow("empty cells only") << "\t" << Table{{"h", "i"}, {"", ""}, {"", ""}};
-    QTest::newRow("comma") << "," << Table{{"a", "b\tc"}, {"1,5", "\"q\""}, {"x\ny", "2,\n3"}};
-    QTest::newRow("semicolon and a long header")
-        << ";" << Table{{"a rather long header cell", "x"}, {"1;2", ","}};
-}
-
-void tst_CsvRoundTrip::tablesComeBack()
-{
-    QFETCH(QString, delimiter);
-    QFETCH(Table, table);
-    QCOMPARE(roundTrip(table, delimiter), table + Table{{}});
-}
-
 void tst_CsvRoundTrip::randomTablesComeBack()
 {
     const quint32 seed = qEnvironmentVariableIsSet("CSV_SEED")
@@ -143,74 +88,59 @@ void tst_CsvRoundTrip::randomTablesComeBack()
         const Table table =
             randomTable(random, delimiter, 2 + random.bounded(5), 2 + random.bounded(6));
         const Table back = roundTrip(table, delimiter);
-        QVERIFY2(back == table + Table{{}},
-                 qPrintable(QStringLiteral("seed %1 round %2: %3")
-                                .arg(seed)
-                                .arg(round)
-                                .arg(QString::fromUtf8(
-                                    QJsonDocument(toJson(table)).toJson(QJsonDocument::Compact)))));
+        if (back != table + Table{{}}) {
+            qWarning() << "seed" << seed << "round" << round << "table" << table;
+            QCOMPARE(back, table + Table{{}});
+        }
     }
 }
 
-QByteArray tst_CsvRoundTrip::python(const QString &script, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStandardPaths::findExecutable(QStringLiteral("python3")),
-                  QStringList{"-c", script} + arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        qWarning("python3 failed: %s", process.readAllStandardError().constData());
-    return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("[]");
-}
-
-void tst_CsvRoundTrip::pythonReadsWhatTheSaverWrites_data()
+void tst_CsvRoundTrip::pythonAgrees_data()
 {
     QTest::addColumn<QString>("delimiter");
     QTest::newRow("tab") << "\t";
     QTest::newRow("comma") << ",";
 }
 
-void tst_CsvRoundTrip::pythonReadsWhatTheSaverWrites()
+// Python's csv module reads what the saver writes, and the loader reads what Python writes.
+void tst_CsvRoundTrip::pythonAgrees()
 {
     QFETCH(QString, delimiter);
-    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty())
         QSKIP("python3 is not installed");
 
     QRandomGenerator random(20240611);
     const Table table =
         Table{{"id", "text", "more"}, {"1", "line\nbreak", "q\"uote"}, {"", "a,b", "t\tc"}} +
         randomTable(random, delimiter, 3, 20).mid(1);
-    const QString path = m_dir.filePath(QStringLiteral("forpython.txt"));
+    const QString saved = m_dir.filePath(QStringLiteral("forpython.txt"));
+    const QString written = m_dir.filePath(QStringLiteral("frompython.txt"));
     auto *saver = m_worker.make<KCSVSaver>();
     saver->setDelimiter(delimiter);
-    QVERIFY(m_worker.run([&] { return saver->saveFile(table, path); }));
+    QVERIFY(m_worker.run([&] { return saver->saveFile(table, saved); }));
 
     // Universal newlines turn the CR LF inside quoted cells back into the line feed written.
-    const QString script = QStringLiteral("import csv, json, sys\n"
-                                          "with open(sys.argv[1], encoding='utf-16') as f:\n"
-                                          "    rows = list(csv.reader(f, delimiter=sys.argv[2]))\n"
-                                          "print(json.dumps(rows))\n");
-    QCOMPARE(fromJson(python(script, {path, delimiter})), table);
-}
-
-void tst_CsvRoundTrip::loaderReadsWhatPythonWrites()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
-        QSKIP("python3 is not installed");
-    QRandomGenerator random(77);
-    const Table table = randomTable(random, QStringLiteral("\t"), 3, 31);
-    const QString json = m_dir.filePath(QStringLiteral("table.json"));
-    const QString path = m_dir.filePath(QStringLiteral("frompython.txt"));
-    QVERIFY(writeBytes(json, QJsonDocument(toJson(table)).toJson()));
     const QString script = QStringLiteral(
         "import csv, json, sys\n"
-        "rows = json.load(open(sys.argv[1], encoding='utf-8'))\n"
-        "with open(sys.argv[2], 'w', encoding='utf-16-le', newline='') as f:\n"
+        "with open(sys.argv[1], encoding='utf-16') as f:\n"
+        "    rows = list(csv.reader(f, delimiter=sys.argv[2]))\n"
+        "with open(sys.argv[3], 'w', encoding='utf-16-le', newline='') as f:\n"
         "    f.write('\\ufeff')\n"
-        "    csv.writer(f, delimiter='\\t', lineterminator='\\r\\n').writerows(rows)\n");
-    python(script, {json, path});
+        "    csv.writer(f, delimiter=sys.argv[2], lineterminator='\\r\\n').writerows(rows)\n"
+        "print(json.dumps(rows))\n");
+    QProcess process;
+    process.start(python, {"-c", script, saved, delimiter, written});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    Table read;
+    for (const QJsonValue &row : QJsonDocument::fromJson(process.readAllStandardOutput()).array())
+        read.append(row.toVariant().toStringList());
+    QCOMPARE(read, table);
 
     auto *loader = m_worker.make<KCSVLoader>();
-    QVERIFY(m_worker.run([&] { return loader->openFile(path); }));
+    loader->setDelimiter(delimiter);
+    QVERIFY(m_worker.run([&] { return loader->openFile(written); }));
     QCOMPARE(m_worker.run([&] { return loader->loadedData(); }), table);
 }
 

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QThread>
 
-#include <utility>
+#include <type_traits>
 
 namespace CsvTestSupport {
 
@@ -26,29 +26,22 @@ inline void isolateSettings(const QString &dir)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir);
 }
 
-inline QString storedDefaultDir()
+inline QSettings appSettings()
 {
-    return QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName())
-        .value(QStringLiteral("default_dir"))
-        .toString();
+    return QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName());
 }
 
-inline void clearDefaultDir()
+inline QString storedDefaultDir()
 {
-    QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName())
-        .remove(QStringLiteral("default_dir"));
+    return appSettings().value(QStringLiteral("default_dir")).toString();
 }
 
 // UTF-16 little-endian code units of text, after the byte-order mark FF FE when bom is set.
 inline QByteArray utf16LeBytes(const QString &text, bool bom = true)
 {
-    QByteArray bytes;
-    if (bom)
-        bytes.append("\xFF\xFE", 2);
-    for (const QChar ch : text) {
-        bytes.append(char(ch.unicode() & 0xFF));
-        bytes.append(char(ch.unicode() >> 8));
-    }
+    QByteArray bytes = bom ? QByteArray("\xFF\xFE", 2) : QByteArray();
+    for (const QChar ch : text)
+        bytes.append(char(ch.unicode() & 0xFF)).append(char(ch.unicode() >> 8));
     return bytes;
 }
 
@@ -65,17 +58,49 @@ inline QByteArray readBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// Runs f on the thread that context lives in and waits for it, as a queued request to the
-// transfer worker would.
-template <typename F> bool runOn(QObject *context, F &&f)
-{
-    if (context->thread() == QThread::currentThread()) {
-        f();
-        return true;
-    }
-    return QMetaObject::invokeMethod(context, std::forward<F>(f), Qt::BlockingQueuedConnection);
-}
-
 } // namespace CsvTestSupport
+
+// A thread of its own, like the transfer worker's: objects made by make() live there, and run()
+// executes a function there and waits for its result. Everything made is deleted on that thread.
+class WorkerThread
+{
+public:
+    WorkerThread()
+    {
+        m_context.moveToThread(&m_thread);
+        m_thread.start();
+    }
+    ~WorkerThread()
+    {
+        run([this] {
+            qDeleteAll(m_objects);
+            m_context.moveToThread(nullptr);
+        });
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    template <typename F> auto run(F &&function) -> decltype(function())
+    {
+        if constexpr (std::is_void_v<decltype(function())>) {
+            QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection);
+        } else {
+            decltype(function()) result{};
+            QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection, &result);
+            return result;
+        }
+    }
+
+    template <typename T> T *make()
+    {
+        m_objects.append(run([] { return new T; }));
+        return static_cast<T *>(m_objects.last());
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    QList<QObject *> m_objects;
+};
 
 #endif
