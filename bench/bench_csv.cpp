@@ -263,23 +263,15 @@ int main(int argc, char **argv)
     failed |= !oneRow.ok;
     bench::printRow(QStringLiteral("csv save of a one-row file (fixed cost)"),
                     bench::seconds(fixed), QStringLiteral("-"), bench::NaN, QString(), QString());
-    if (library.size() >= 2) {
-        const QString a = QString::fromLatin1(sizes.at(0).label);
-        const QString b = QString::fromLatin1(sizes.at(1).label);
-        const double factor = double(sizes.at(1).bytes) / sizes.at(0).bytes;
-        scalingRow(QStringLiteral("csv load scaling %1 -> %2").arg(a, b), library.at(0).load,
-                   library.at(1).load, factor, fixedLoad);
-        scalingRow(QStringLiteral("csv save scaling %1 -> %2").arg(a, b), library.at(0).save,
-                   library.at(1).save, factor, fixed);
-    }
-    if (library.size() >= 3) {
-        const QString a = QString::fromLatin1(sizes.at(1).label);
-        const QString b = QString::fromLatin1(sizes.at(2).label);
-        const double factor = double(sizes.at(2).bytes) / sizes.at(1).bytes;
-        scalingRow(QStringLiteral("csv load scaling %1 -> %2").arg(a, b), library.at(1).load,
-                   library.at(2).load, factor, fixedLoad);
-        scalingRow(QStringLiteral("csv save scaling %1 -> %2").arg(a, b), library.at(1).save,
-                   library.at(2).save, factor, fixed);
+    // Each size against the one before it.
+    for (int k = 1; k < library.size(); ++k) {
+        const QString a = QString::fromLatin1(sizes.at(k - 1).label);
+        const QString b = QString::fromLatin1(sizes.at(k).label);
+        const double factor = double(sizes.at(k).bytes) / sizes.at(k - 1).bytes;
+        scalingRow(QStringLiteral("csv load scaling %1 -> %2").arg(a, b), library.at(k - 1).load,
+                   library.at(k).load, factor, fixedLoad);
+        scalingRow(QStringLiteral("csv save scaling %1 -> %2").arg(a, b), library.at(k - 1).save,
+                   library.at(k).save, factor, fixed);
     }
 
     // The hard shapes, each at its named size and at ten times that size.

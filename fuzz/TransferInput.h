@@ -4,7 +4,7 @@
 #include "DemoPrograms.h"
 #include "FileAccessor.h"
 #include "PortObject.h"
-#include "ProgramFormat.h"
+#include "TransferTestSupport.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -70,21 +70,7 @@ inline QList<int> rangeParameters()
 // Demo program 1 as a program CSV file: UTF-16LE with a byte order mark, tab separated, CR LF.
 inline QByteArray demoCsvBytes()
 {
-    ProgramFormat format;
-    QList<QStringList> rows;
-    format.generalHead(rows);
-    const QStringList records = DemoPrograms::records(1);
-    for (int s = 1; s <= records.size(); ++s)
-        format.HEX2CSV(s, records.at(s - 1), rows);
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
+    return TestSupport::csvBytes(TestSupport::rowsOf(DemoPrograms::records(1)));
 }
 
 inline QString appFile(const QString &name)
