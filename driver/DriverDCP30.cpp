@@ -3,8 +3,8 @@
 #include "ByteOrder.h"
 #include "CommSettings.h"
 #include "CommunicatorCommand.h"
+#include "DriverLogging.h"
 #include "FileAccessor.h"
-#include "Logging.h"
 #include "ProtocolSettings.h"
 
 #include <QCoreApplication>

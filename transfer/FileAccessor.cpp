@@ -2,8 +2,8 @@
 
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
-#include "Logging.h"
 #include "PortObject.h"
+#include "TransferLogging.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,5 +1,4 @@
-#include "Logging.h"
+#include "TransferLogging.h"
 
-Q_LOGGING_CATEGORY(lcDriver, "dcp30.driver", QtCriticalMsg)
 Q_LOGGING_CATEGORY(lcTransfer, "dcp30.transfer", QtCriticalMsg)
 Q_LOGGING_CATEGORY(lcTransferLowLevel, "dcp30.transfer.lowlevel", QtCriticalMsg)

@@ -1,11 +1,8 @@
 #include "ReplyAssembler.h"
 
-#include <cstring>
+#include "Frame.h"
 
-namespace {
-const char ETX = 0x03;
-const char LF = '\n';
-} // namespace
+#include <cstring>
 
 void ReplyAssembler::append(const QByteArray &bytes)
 {
@@ -23,10 +20,10 @@ void ReplyAssembler::append(const char *data, int length)
 
 int ReplyAssembler::wholeReplyLength() const
 {
-    const int etx = m_pending.indexOf(ETX);
+    const int etx = m_pending.indexOf(Frame::Etx);
     if (etx < 0)
         return -1;
-    const int lf = m_pending.indexOf(LF, etx + 1);
+    const int lf = m_pending.indexOf(Frame::Lf, etx + 1);
     return lf < 0 ? -1 : lf + 1;
 }
 
