@@ -3,6 +3,7 @@
 #include "CsvLogging.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTextCodec>
@@ -79,16 +80,34 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
 
     // Binary mode: the line ends are written as CR LF below on every platform.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcCsv) << "cannot open" << fileName << "for writing:" << file.errorString();
-        reportOpenFailure();
-        return false;
+    if (file.open(QIODevice::WriteOnly)) {
+        // Only a complete file replaces the previous one; a failed commit (a full disk, say)
+        // leaves it as it was and is reported like a file that could not be opened.
+        if (!writeRows(file, datas))
+            file.cancelWriting();
+        if (file.commit())
+            return true;
+    } else if (QFileInfo(fileName).isFile() && QFileInfo(fileName).isWritable()) {
+        // A directory that takes no new file (a shared folder the user may not write, holding a
+        // file the user may) leaves no room for the temporary file: the file is then written in
+        // place, which beats refusing a save the user is allowed to make.
+        QFile direct(fileName);
+        if (direct.open(QIODevice::WriteOnly | QIODevice::Truncate) && writeRows(direct, datas) &&
+            direct.flush()) {
+            direct.close();
+            return direct.error() == QFileDevice::NoError;
+        }
     }
+    qCWarning(lcCsv) << "cannot write" << fileName << ":" << file.errorString();
+    reportOpenFailure();
+    return false;
+}
 
-    // The rows are encoded here rather than through a text stream, which would swallow a short
-    // write: every write is checked, and a file that is not complete is never committed.
-    // Nothing is encoded for a table without cells, so not even the byte-order mark is written
-    // and the file ends up empty.
+// The rows are encoded here rather than through a text stream, which would swallow a short
+// write: every write is checked. Nothing is encoded for a table without cells, so not even the
+// byte-order mark is written and the file ends up empty.
+bool KCSVSaver::writeRows(QIODevice &file, const QList<QStringList> &datas)
+{
     QTextEncoder encoder(streamCodec(), generateByteOrderMark ? QTextCodec::DefaultConversion
                                                               : QTextCodec::IgnoreHeader);
     bool written = true;
@@ -105,7 +124,7 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
     const QString delim = delimiter();
     QString delimInFile;
     appendCellText(delimInFile, delim.constData(), delim.constData() + delim.size(), false);
-    for (const QStringList &row : qAsConst(datas)) {
+    for (const QStringList &row : datas) {
         if (row.isEmpty())
             continue;
         for (int k = 0; k < row.size() && written; ++k) {
@@ -132,29 +151,16 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
                 chunk += Quote;
         }
         if (!written)
-            break;
+            return false;
         chunk += QLatin1String("\r\n");
-        if (chunk.size() >= ChunkSize) {
+        if (chunk.size() >= ChunkSize)
             writeChunk();
-            if (!written)
-                break;
-        }
     }
     if (written)
         writeChunk();
-    if (!written || !file.flush()) {
-        qCWarning(lcCsv) << "cannot write" << fileName << ":" << file.errorString();
-        file.cancelWriting();
-    }
-
-    // Only a complete file replaces the previous one; a failed commit (a full disk, say) leaves it
-    // as it was and is reported like a file that could not be opened.
-    if (!file.commit()) {
-        qCWarning(lcCsv) << "cannot write" << fileName << ":" << file.errorString();
-        reportOpenFailure();
-        return false;
-    }
-    return true;
+    if (!written)
+        qCWarning(lcCsv) << "cannot write:" << file.errorString();
+    return written;
 }
 
 bool KCSVSaver::needsQuotes(const QString &cell, const QString &delimiter)

@@ -3,6 +3,7 @@
 
 #include "KCSVInterface.h"
 
+#include <QIODevice>
 #include <QList>
 #include <QStringList>
 
@@ -12,7 +13,8 @@
 // inside quoted cells, so the bytes are the same on every platform.
 //
 // The file is written to a temporary file and renamed over the target only when everything was
-// written: a crash or a full disk leaves the previous file intact.
+// written: a crash or a full disk leaves the previous file intact. Only where the directory takes
+// no new file but the file itself is writable is it written in place.
 class KCSVSaver : public KCSVInterface
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public slots:
     bool saveFile(QList<QStringList> datas, QString fileName = QString());
 
 private:
+    // Encodes and writes datas to file; true when every byte was taken.
+    bool writeRows(QIODevice &file, const QList<QStringList> &datas);
     // True when the cell holds a line feed, the delimiter or a double quote and is written quoted.
     static bool needsQuotes(const QString &cell, const QString &delimiter);
     // Warning box on the GUI thread, otherwise an entry in the error list.

@@ -2,6 +2,7 @@
 #include "KCSVSaver.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -9,6 +10,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using namespace CsvTestSupport;
@@ -25,6 +27,7 @@ private slots:
     void fileBytes_data();
     void fileBytes();
     void writeFailureKeepsPreviousFile();
+    void writableFileInClosedDirectory();
 
 private:
     QTemporaryDir m_dir;
@@ -149,6 +152,37 @@ void tst_CsvSaver::writeFailureKeepsPreviousFile()
     QCOMPARE(saver->errorMessageList(), QStringList());
 #else
     QSKIP("needs a file size limit");
+#endif
+}
+
+// A writable file in a directory that takes no new file is still saved (in place).
+void tst_CsvSaver::writableFileInClosedDirectory()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir closed;
+    const QString path = closed.filePath(QStringLiteral("PROG_1.txt"));
+    QVERIFY(writeBytes(path, utf16LeBytes("old\r\n")));
+    // Root may create files in any directory it cannot write; an immutable one stops it too.
+    const bool root = geteuid() == 0;
+    const QString dir = closed.path();
+    const auto close = [&](bool on) {
+        if (root)
+            return QProcess::execute("chattr", {on ? "+i" : "-i", dir}) == 0;
+        return QFile::setPermissions(dir, on ? QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                             : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner);
+    };
+    if (!close(true))
+        QSKIP("cannot close the directory to new files here");
+    KCSVSaver *saver = m_worker.make<KCSVSaver>();
+    const bool ok = m_worker.run([&] { return saver->saveFile({{"a", "b"}}, path); });
+    const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+    QVERIFY(close(false));
+    QVERIFY(ok);
+    QCOMPARE(readBytes(path), utf16LeBytes("a\tb\r\n"));
+    QCOMPARE(entries, QStringList{"PROG_1.txt"});
+#else
+    QSKIP("needs POSIX permissions");
 #endif
 }
 
