@@ -44,6 +44,8 @@ const char helpText[] =
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Settings (the CSV library's remembered directory) go under the tool's own names.
+    QCoreApplication::setOrganizationName(QStringLiteral("dcp30"));
     QCoreApplication::setApplicationName(QStringLiteral("dcp30"));
     // A converter that drops the connection must end in an error, not in SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
