@@ -82,6 +82,7 @@ private slots:
     void commText();
     void portAddress_data();
     void portAddress();
+    void simulatedAddressIsNoLine();
 };
 
 void tst_Ports::assembler_data()
@@ -346,6 +347,17 @@ void tst_Ports::portAddress()
         QCOMPARE(address.kind, PortAddress::Kind::Tcp);
         QCOMPARE(address.toString(), text);
     }
+}
+
+// The simulated controller's port belongs to the simulator; asked for one, the factory says why
+// not.
+void tst_Ports::simulatedAddressIsNoLine()
+{
+    PortAddress address;
+    QString error;
+    QVERIFY(PortAddress::parse(QStringLiteral("sim"), address, &error));
+    QVERIFY(!PortFactory::open(address, PortFactory::Options(), &error));
+    QVERIFY2(error.contains(QLatin1String("not a line")), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_Ports)
