@@ -1,8 +1,10 @@
 #include "PortSetup.h"
 
+#include "CliLogging.h"
 #include "CommandLine.h"
 #include "PortFactory.h"
 #include "SerialSettings.h"
+#include "SimulatedPort.h"
 
 void PortSetup::declare(CommandLine &line)
 {
@@ -73,10 +75,18 @@ bool PortSetup::parse(CommandLine &line)
 
 std::unique_ptr<PortObject> PortSetup::open(const QString &commText, QString *error) const
 {
+    if (address.kind == PortAddress::Kind::Simulated) {
+        // The in-process line answers at once, so a read never needs to wait.
+        auto port = std::make_unique<SimulatedPort>();
+        port->setReadTimeout(0);
+        port->setRetryCount(retries);
+        port->setFaultPlan(faults);
+        qCDebug(lcCli) << "port sim, retries" << retries;
+        return port;
+    }
     PortFactory::Options options;
     options.retries = retries;
     options.timeoutMs = timeoutMs;
-    options.faults = faults;
     if (address.kind == PortAddress::Kind::Serial) {
         QString reason;
         if (!SerialSettings::fromCommText(commText, options.serial, &reason)) {
@@ -92,6 +102,9 @@ std::unique_ptr<PortObject> PortSetup::open(const QString &commText, QString *er
             options.serial.dataBits = dataBits;
         if (stopBits != 0)
             options.serial.stopBits = stopBits;
+        qCDebug(lcCli) << "port" << address.toString() << "line" << options.serial.toString();
     }
+    qCDebug(lcCli) << "port" << address.toString() << "retries" << retries << "timeout" << timeoutMs
+                   << "ms";
     return PortFactory::open(address, options, error);
 }

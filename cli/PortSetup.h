@@ -24,8 +24,10 @@ public:
     // Reads and checks the declared options; false with the reason recorded in line.
     bool parse(CommandLine &line);
 
-    // Opens the port. The serial settings start from commText, the driver's default
-    // communication text, and the options given override single fields. Null with a reason.
+    // Opens the port: the built-in simulated controller here, with the faults given, and a real
+    // line through the ports library. The serial settings start from commText, the driver's
+    // default communication text, and the options given override single fields. Null with a
+    // reason.
     std::unique_ptr<PortObject> open(const QString &commText, QString *error) const;
 
     PortAddress address;

@@ -1,7 +1,10 @@
 #include "VorexDriver.h"
 
 #include "CommSettings.h"
+#include "Commands.h"
 #include "CommunicatorCommand.h"
+#include "EndCode.h"
+#include "Frame.h"
 #include "PortObject.h"
 #include "ProtocolSettings.h"
 
@@ -14,22 +17,18 @@ const int ReplyBufferSize = 512;
 // The controller answers at most 16 words per request.
 const quint64 MaxWords = 16;
 
-int bytesPerElement(int dataType)
+// Bytes per element of the data types served: 16-bit words (code 2) and 32-bit values (code 3),
+// as the host's record sizes them; 0 for every other code or a command without elements.
+int bytesPerElement(const CommunicatorCommand &command)
 {
-    switch (dataType) {
-    case 2:
-        return 2;
-    case 3:
-        return 4;
-    default:
+    if ((command.dataType != 2 && command.dataType != 3) || command.count == 0)
         return 0;
-    }
+    return int(command.byteLength() / command.count);
 }
 
 bool isSuccess(const QByteArray &reply)
 {
-    const QByteArray code = reply.mid(6, 2);
-    return code == "00" || code == "01";
+    return EndCode::isSuccess(Frame::endCodeOf(reply));
 }
 
 } // namespace
@@ -60,19 +59,20 @@ int VorexDriver::wordAddress(const QString &address)
     return number <= 65535 ? number : -1;
 }
 
-QByteArray VorexDriver::transact(PortObject *port, const QByteArray &text)
+QByteArray VorexDriver::transact(PortObject *port, const QByteArray &frame)
 {
     if (!port)
         return QByteArray();
-    const QByteArray frame = '\x02' + text + "\x03\r\n";
     port->setOption(PortObject::OptionDiscardInput, 0);
     if (port->write(frame.constData(), frame.size()) != frame.size())
         return QByteArray();
     char buffer[ReplyBufferSize] = {};
     const int got = port->read(buffer, ReplyBufferSize - 1);
     QByteArray reply(buffer, qBound(0, got, ReplyBufferSize - 1));
-    const int etx = reply.indexOf('\x03');
-    if (!reply.startsWith('\x02') || reply.mid(1, 5) != "0100X" || etx < 8)
+    // The reply text must reach past its end code before the ETX.
+    const int etx = reply.indexOf(Frame::Etx);
+    if (!reply.startsWith(Frame::Stx) || !Frame::hasReplyHeader(reply) ||
+        etx < Frame::PayloadOffset)
         return QByteArray();
     return reply.left(etx);
 }
@@ -82,16 +82,16 @@ QByteArray VorexDriver::readTag(PortObject *port, CommunicatorCommand *command)
     if (!command)
         return QByteArray();
     const int address = wordAddress(command->address);
-    const int width = bytesPerElement(command->dataType);
+    const int width = bytesPerElement(*command);
     if (address < 0 || width == 0 || command->count < 1 || command->count > MaxWords)
         return QByteArray();
 
-    const QByteArray reply = transact(port, QByteArray("0100XRS,") + QByteArray::number(address) +
-                                                "W," + QByteArray::number(command->count));
-    if (!isSuccess(reply) || reply.size() < 9 || reply.at(8) != ',')
+    const QByteArray reply = transact(port, Commands::readWords(address, int(command->count)));
+    if (!isSuccess(reply) || reply.size() <= Frame::PayloadOffset ||
+        reply.at(Frame::PayloadOffset) != ',')
         return QByteArray();
 
-    const QList<QByteArray> fields = reply.mid(9).split(',');
+    const QList<QByteArray> fields = reply.mid(Frame::PayloadOffset + 1).split(',');
     if (quint64(fields.size()) != command->count)
         return QByteArray();
     QByteArray values;
@@ -112,17 +112,16 @@ bool VorexDriver::writeTag(PortObject *port, CommunicatorCommand *command, QByte
     if (!command)
         return false;
     const int address = wordAddress(command->address);
-    const int width = bytesPerElement(command->dataType);
+    const int width = bytesPerElement(*command);
     if (address < 0 || width == 0 || command->count < 1 || command->count > MaxWords ||
         quint64(value.size()) < command->count * width)
         return false;
 
-    QByteArray text = QByteArray("0100XWS,") + QByteArray::number(address) + 'W';
+    QList<int> values;
     for (quint64 i = 0; i < command->count; ++i) {
         const char *element = value.constData() + i * width;
-        const int v =
-            width == 4 ? qFromLittleEndian<qint32>(element) : qFromLittleEndian<qint16>(element);
-        text += ',' + QByteArray::number(v);
+        values << (width == 4 ? qFromLittleEndian<qint32>(element)
+                              : qFromLittleEndian<qint16>(element));
     }
-    return isSuccess(transact(port, text));
+    return isSuccess(transact(port, Commands::writeWords(address, values)));
 }

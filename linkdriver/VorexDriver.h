@@ -44,9 +44,9 @@ public:
     static int wordAddress(const QString &address);
 
 private:
-    // Sends one frame and answers the reply text up to ETX, or an empty text when the reply is
+    // Sends frame and answers the reply text up to ETX, or an empty text when the reply is
     // missing or not of the form STX "0100X" <end code>.
-    static QByteArray transact(PortObject *port, const QByteArray &text);
+    static QByteArray transact(PortObject *port, const QByteArray &frame);
 };
 
 #endif

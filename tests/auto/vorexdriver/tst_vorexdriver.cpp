@@ -34,6 +34,8 @@ private slots:
     void read();
     void write_data();
     void write();
+    void refused_data();
+    void refused();
 };
 
 void tst_VorexDriver::wordAddress_data()
@@ -42,7 +44,12 @@ void tst_VorexDriver::wordAddress_data()
     QTest::addColumn<int>("word");
     QTest::newRow("any memory name") << "Dm12" << 12;
     QTest::newRow("digits only") << "3501" << 3501;
+    QTest::newRow("min") << "RAM0" << 0;
     QTest::newRow("max") << "RAM65535" << 65535;
+    QTest::newRow("five digits, leading zeros") << "RAM00001" << 1;
+    QTest::newRow("six digits") << "RAM000001" << -1;
+    QTest::newRow("letter not ASCII") << "R\u00c4M1" << -1;
+    QTest::newRow("empty") << "" << -1;
     QTest::newRow("too large") << "RAM65536" << -1;
     QTest::newRow("no digits") << "RAM" << -1;
     QTest::newRow("letters after digits") << "RAM12X" << -1;
@@ -67,7 +74,19 @@ void tst_VorexDriver::read_data()
     QTest::newRow("one 16-bit") << 2 << 1 << frame("0100X00,-2") << QByteArray("\xfe\xff", 2);
     QTest::newRow("end code 01") << 3 << 1 << frame("0100X01,7")
                                  << QByteArray("\x07\x00\x00\x00", 4);
+    QTest::newRow("sixteen 32-bit")
+        << 3 << 16 << frame("0100X00,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,-1")
+        << QByteArray::fromHex("00000000010000000200000003000000"
+                               "04000000050000000600000007000000"
+                               "08000000090000000a0000000b000000"
+                               "0c0000000d0000000e000000ffffffff");
     QTest::newRow("nothing") << 3 << 2 << QByteArray() << QByteArray();
+    QTest::newRow("end code 40") << 3 << 1 << frame("0100X40,7") << QByteArray();
+    QTest::newRow("ETX inside the end code") << 3 << 1
+                                             << QByteArray("\x02"
+                                                           "0100X0\x03"
+                                                           "0,7\x03\r\n")
+                                             << QByteArray();
     QTest::newRow("error end code") << 3 << 2 << frame("0100X42") << QByteArray();
     QTest::newRow("too few values") << 3 << 2 << frame("0100X00,1") << QByteArray();
     QTest::newRow("too many values") << 3 << 2 << frame("0100X00,1,2,3") << QByteArray();
@@ -108,6 +127,20 @@ void tst_VorexDriver::write_data()
                                 << frame("0100XWS,3501W,-1,5") << frame("0100X00") << true;
     QTest::newRow("rejected") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
                               << frame("0100XWS,3501W,10") << frame("0100X44") << false;
+    QTest::newRow("end code 01") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
+                                 << frame("0100XWS,3501W,10") << frame("0100X01") << true;
+    QTest::newRow("end code 40") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
+                                 << frame("0100XWS,3501W,10") << frame("0100X40") << false;
+    QTest::newRow("ETX inside the end code")
+        << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4) << frame("0100XWS,3501W,10")
+        << QByteArray("\x02"
+                      "0100X0\x03\r\n")
+        << false;
+    QTest::newRow("sixteen 16-bit")
+        << 2 << 16
+        << QByteArray::fromHex("0000010002000300040005000600070008000900"
+                               "0a000b000c000d000e00ffff")
+        << frame("0100XWS,3501W,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,-1") << frame("0100X00") << true;
 }
 
 void tst_VorexDriver::write()
@@ -130,6 +163,35 @@ void tst_VorexDriver::write()
     QByteArray shortValue = value.left(value.size() - 1);
     QCOMPARE(driver.writeTag(&idle, &c, shortValue), false);
     QVERIFY(idle.written.isEmpty());
+}
+
+void tst_VorexDriver::refused_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("dataType");
+    QTest::addColumn<int>("count");
+    QTest::newRow("bits") << "RAM3501" << 0 << 1;
+    QTest::newRow("bytes") << "RAM3501" << 1 << 1;
+    QTest::newRow("64-bit") << "RAM3501" << 4 << 1;
+    QTest::newRow("type 5") << "RAM3501" << 5 << 1;
+    QTest::newRow("no elements") << "RAM3501" << 3 << 0;
+    QTest::newRow("seventeen elements") << "RAM3501" << 3 << 17;
+    QTest::newRow("address of six digits") << "RAM035010" << 3 << 1;
+}
+
+// A command the controller cannot serve is refused before anything goes on the line.
+void tst_VorexDriver::refused()
+{
+    QFETCH(QString, address);
+    QFETCH(int, dataType);
+    QFETCH(int, count);
+    VorexDriver driver;
+    ScriptedPort port;
+    CommunicatorCommand c = command(qPrintable(address), dataType, count);
+    QByteArray value(8 * 17, '\0');
+    QCOMPARE(driver.readTag(&port, &c), QByteArray());
+    QCOMPARE(driver.writeTag(&port, &c, value), false);
+    QVERIFY(port.calls.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_VorexDriver)

@@ -1,6 +1,6 @@
 #include "LinePort.h"
 
-#include "CliLogging.h"
+#include "PortsLogging.h"
 
 #include <cerrno>
 #include <chrono>
@@ -109,7 +109,7 @@ int LinePort::read(char *buffer, int maxLength)
             break;
     }
     const int n = m_input.take(buffer, maxLength);
-    qCDebug(lcCli) << m_name << "received" << QByteArray(buffer, n);
+    qCDebug(lcPorts) << m_name << "received" << QByteArray(buffer, n);
     return n;
 }
 
@@ -118,7 +118,7 @@ int LinePort::write(const char *data, int length)
     if (!data || length <= 0)
         return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
-    qCDebug(lcCli) << m_name << "send" << QByteArray(data, length);
+    qCDebug(lcPorts) << m_name << "send" << QByteArray(data, length);
     const Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(m_writeTimeout.load());
     int written = 0;
@@ -149,7 +149,7 @@ int LinePort::write(const char *data, int length)
 void LinePort::drainLocked()
 {
     if (m_input.pendingSize() > 0)
-        qCDebug(lcCli) << m_name << "discarded" << m_input.pending();
+        qCDebug(lcPorts) << m_name << "discarded" << m_input.pending();
     m_input.clear();
     if (m_kind == Kind::Serial)
         ::tcflush(m_fd, TCIFLUSH);

@@ -16,6 +16,12 @@
 // its transfer worker's thread, so every operation takes one lock for its whole duration: a read
 // that waits for its reply keeps a write from another thread from slipping in between.
 //
+// Why a plain descriptor with termios and poll() and not QSerialPort or QTcpSocket: those objects
+// belong to the thread they live in and may only be used there, with an event loop running, while
+// this one object is called from whichever thread the plugin happens to use and has to wait for a
+// reply right inside read(). A descriptor serves any thread under the lock, waits without an
+// event loop, and treats a serial device and a socket alike.
+//
 // - read(buffer, max) waits until a whole reply is pending (up to the LF after ETX) or the read
 //   timeout has passed since the call, whichever comes first, then hands over the first whole
 //   reply, or whatever is pending when none is complete, at most max bytes. A pause between two

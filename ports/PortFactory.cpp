@@ -1,7 +1,6 @@
 #include "PortFactory.h"
 
 #include "LinePort.h"
-#include "SimulatedPort.h"
 
 #include <cerrno>
 #include <cstring>
@@ -32,14 +31,10 @@ std::unique_ptr<PortObject> PortFactory::open(const PortAddress &address, const 
                                               QString *error)
 {
     switch (address.kind) {
-    case PortAddress::Kind::Simulated: {
-        // The in-process line answers at once, so a read never needs to wait.
-        auto port = std::make_unique<SimulatedPort>();
-        port->setReadTimeout(0);
-        port->setRetryCount(options.retries);
-        port->setFaultPlan(options.faults);
-        return port;
-    }
+    case PortAddress::Kind::Simulated:
+        if (error)
+            *error = QStringLiteral("\"sim\" names the built-in simulated controller, not a line");
+        return nullptr;
     case PortAddress::Kind::Serial: {
         const int fd = openSerial(address.path, options.serial, error);
         if (fd < 0)

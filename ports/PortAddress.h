@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// Where a command talks to the controller, as given with --port:
+// Where a port leads, written as text (the form the command line's --port takes):
 //   "sim"                  the built-in simulated controller, in this process
 //   "tcp:HOST:PORTNUMBER"  a serial-to-Ethernet converter (HOST may be "[v6 address]")
 //   anything else          the path of a serial device (/dev/ttyUSB0, a pseudo-terminal)

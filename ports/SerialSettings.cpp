@@ -1,6 +1,6 @@
 #include "SerialSettings.h"
 
-#include "CliLogging.h"
+#include "PortsLogging.h"
 
 #include <QStringList>
 
@@ -190,8 +190,8 @@ bool SerialSettings::apply(int fd, QString *error) const
         (taken.c_cflag & ~framing) == (tio.c_cflag & ~framing) && taken.c_iflag == tio.c_iflag &&
         taken.c_oflag == tio.c_oflag && taken.c_lflag == tio.c_lflag &&
         ::cfgetispeed(&taken) == speed && ::cfgetospeed(&taken) == speed) {
-        qCDebug(lcCli) << "line framing" << toString() << "not supported by the device; kept"
-                       << taken.c_cflag;
+        qCDebug(lcPorts) << "line framing" << toString() << "not supported by the device; kept"
+                         << taken.c_cflag;
         return true;
     }
     if (error)

@@ -1,18 +1,21 @@
 #ifndef PORTFACTORY_H
 #define PORTFACTORY_H
 
-#include "FaultPlan.h"
 #include "PortAddress.h"
+#include "PortObject.h"
 #include "SerialSettings.h"
 
 #include <QString>
 
 #include <memory>
 
-#include "PortObject.h"
-
-// Opens the port object a command hands to the plugin: the in-process simulated controller, a
-// serial device or a TCP connection.
+// Opens the port object of a real line: a serial device (locked against a second program) or a
+// TCP connection to a serial-to-Ethernet converter.
+//
+// The built-in simulated controller ("sim") is not opened here: its port is part of the
+// simulator (sim/SimulatedPort), with a fault plan that only a test or a command line sets, and
+// the program that offers it creates it. That keeps this library to the lines that leave the
+// process, free of the controller model, and usable by any host without the command-line tool.
 class PortFactory
 {
 public:
@@ -20,11 +23,11 @@ public:
     {
         SerialSettings serial;
         int retries = 3;     // what the port's retryCount() answers
-        int timeoutMs = 500; // how long a read waits for a whole reply (not for sim)
-        FaultPlan faults;    // the simulated controller's faults (sim only)
+        int timeoutMs = 500; // how long a read waits for a whole reply
     };
 
-    // The open port, or null with a one-line reason in *error.
+    // The open port of a serial or TCP address, or null with a one-line reason in *error (also
+    // for the simulated address, which names no line).
     static std::unique_ptr<PortObject> open(const PortAddress &address, const Options &options,
                                             QString *error);
 
