@@ -4,15 +4,13 @@
 #include "Console.h"
 #include "DriverInterface.h"
 #include "ExitCode.h"
-#include "KCSVLoader.h"
 #include "PluginHost.h"
 #include "PollingThread.h"
 #include "PortObject.h"
 #include "PortSetup.h"
-#include "ProgramFormat.h"
+#include "ProgramFile.h"
 
 #include <QFileInfo>
-#include <QMap>
 
 namespace {
 
@@ -29,23 +27,6 @@ qint32 int32Of(const QByteArray &bytes)
 }
 
 } // namespace
-
-QStringList ValidateCommand::problems(const QList<QStringList> &rows, int segmentCnt,
-                                      const QList<int> &paras)
-{
-    ProgramFormat format;
-    format.setParameters(paras);
-    QMap<int, QString> records;
-    QStringList errors;
-    format.validateSegments(segmentCnt, rows, records, errors);
-    // A write with nothing valid to send says so in its log as well.
-    if (segmentCnt >= 1 && records.isEmpty())
-        errors << QStringLiteral(
-            "\nThere is no data to write out. Maybe the format of all segments are incorrect.");
-    if (!errors.isEmpty())
-        errors.prepend(QStringLiteral("Program 1:"));
-    return errors;
-}
 
 int ValidateCommand::run(const QStringList &arguments)
 {
@@ -89,27 +70,22 @@ int ValidateCommand::run(const QStringList &arguments)
     const bool quiet = line.isSet(QStringLiteral("quiet"));
 
     // The loader the plugin uses, in a non-interactive application: its reports become messages.
-    KCSVLoader loader;
-    const bool opened = loader.openFile(fileName);
-    QList<QStringList> rows;
-    if (opened)
-        rows = loader.loadedData();
-    if (!opened || rows.isEmpty()) {
-        loader.loadedData();
-        const bool unreadable = loader.statusCode() == KCSVLoader::OpenFailed ||
-                                loader.statusCode() == KCSVLoader::NoFileName;
+    ProgramFile file;
+    const ProgramFile::LoadResult loaded = file.load(fileName);
+    if (loaded != ProgramFile::LoadResult::Loaded) {
+        const bool unreadable = loaded == ProgramFile::LoadResult::CannotOpen;
         Console::error(
             QStringLiteral("dcp30: %1 %2:")
                 .arg(unreadable ? QStringLiteral("cannot open") : QStringLiteral("cannot load"),
                      fileName));
-        Console::error(loader.errorMessageList().join(QLatin1Char('\n')));
+        Console::error(file.loaderErrors().join(QLatin1Char('\n')));
         return unreadable ? ExitCode::CannotOpen : ExitCode::Failed;
     }
-    for (const QString &warning : loader.warningMessageList())
+    for (const QString &warning : file.loaderWarnings())
         Console::error(QStringLiteral("dcp30: warning: %1").arg(warning));
-    rows.removeFirst();
+    const int rowCount = file.rows().size();
     if (segments == 0)
-        segments = qBound(1, rows.size(), MaxSegments);
+        segments = qBound(1, rowCount, MaxSegments);
 
     if (limits.isEmpty() || eventTypes.isEmpty()) {
         PluginHost host;
@@ -158,7 +134,7 @@ int ValidateCommand::run(const QStringList &arguments)
     }
     const QList<int> paras = limits + eventTypes;
 
-    const QStringList lines = problems(rows, segments, paras);
+    const QStringList lines = ProgramFile::logLines(file.validate(segments, paras));
     if (!lines.isEmpty()) {
         for (const QString &text : lines)
             Console::out(text);

@@ -1,5 +1,7 @@
 #include "ProgramFormat.h"
 
+#include "RecordGeometry.h"
+
 #include <QChar>
 
 #include <limits>
@@ -11,28 +13,31 @@ const QString unsetCell = QStringLiteral("----");
 const QString unsetWord = QStringLiteral("7FFF");
 const QString reservedWord = QStringLiteral("0000");
 
-// Cells left after the label (segment 1) or after the label and the four program-wide cells.
-constexpr int firstSegmentCells = 25;
-constexpr int otherSegmentCells = 21;
-constexpr int programWideCells = 4;
-
-constexpr int tagLength = 8;
+constexpr int tagLength = ProgramColumns::TagCharacters;
 constexpr qint32 timeEventType = 50;
-
-// Record offsets in hex digits.
-constexpr int offSp1 = 0;
-constexpr int offTime = 4;
-constexpr int offEvents = 12;
-constexpr int offTimeEvents = 36;
-constexpr int offPid = 76;
-constexpr int offGs = 84;
-constexpr int offGsTo = 88;
-constexpr int offPSta = 92;
-constexpr int offCycl = 96;
-constexpr int offPLin = 100;
-constexpr int offTag = 104;
-// Only a segment-1 text (record of 120 digits) reaches past this length.
+// Only a segment-1 text (record of 120 digits) reaches past this length: an other segment's
+// reply text is its 92 digits and 3 trailing characters.
 constexpr int commonRecordLimit = 100;
+
+// The range of an event's cells by the group of its event type. A 2nd cell, and a 1st cell of a
+// type in no group, ranges over 0..5999. Types are compared unsigned: a negative one is in no
+// group.
+struct EventGroup
+{
+    quint32 lowType;
+    quint32 highType;
+    const char *prefix;
+    qint32 firstLow;
+    qint32 firstHigh;
+};
+
+constexpr EventGroup eventGroups[] = {
+    {0, 1, "In case of PV type event;", -1999, 9999},
+    {4, 5, "In case of absolute value deviation event;", 0, 9999},
+    {8, 11, "In case of MV/MFB event;", -100, 1100},
+    {timeEventType, timeEventType, "In case of time event;", 0, 5999},
+};
+constexpr qint32 eventDefaultHigh = 5999;
 
 // Parses an unsigned hex number from digits only; false for an empty or foreign text.
 bool parseHex(const QString &text, quint32 &value)
@@ -83,11 +88,6 @@ QString timeEventCell(qint32 total)
     return QStringLiteral("%1.%2").arg(h).arg(m, 2, 10, QLatin1Char('0'));
 }
 
-QString ordinal(int index)
-{
-    return index == 0 ? QStringLiteral("1st") : QStringLiteral("2nd");
-}
-
 QString outOfRange(const QString &title, qint64 value, qint64 low, qint64 high)
 {
     return QStringLiteral("%1 [%2] is out of range (%3 ~ %4).")
@@ -98,10 +98,7 @@ QString outOfRange(const QString &title, qint64 value, qint64 low, qint64 high)
 
 QStringList ProgramFormat::headerRow()
 {
-    return QStringLiteral("-,SP1,TIME,EV1 1st,EV1 2nd,EV2 1st,EV2 2nd,EV3 1st,EV3 2nd,T1 1st,"
-                          "T1 2nd,T2 1st,T2 2nd,T3 1st,T3 2nd,T4 1st,T4 2nd,T5 1st,T5 2nd,PID1,"
-                          "G.S,G.S.TO,P.STA,CYCL,P.LIN,Tag")
-        .split(QLatin1Char(','), Qt::KeepEmptyParts);
+    return ProgramColumns::headerRow();
 }
 
 void ProgramFormat::generalHead(QList<QStringList> &datas) const
@@ -177,42 +174,40 @@ QString ProgramFormat::takeCell(QStringList &cells)
     return cells.isEmpty() ? QString() : cells.takeFirst();
 }
 
-void ProgramFormat::HEX2CSV(int segment, const QString &indata, QList<QStringList> &datas) const
+QString ProgramFormat::recordCell(int column, int segment, const QString &indata, bool longText)
 {
-    QStringList row;
-    row.reserve(26);
-    const auto number = [&indata](int offset) { return signedText(wordValue(indata, offset)); };
-    const auto markedNumber = [&](int offset) {
-        return isUnsetMarker(indata, offset) ? unsetCell : number(offset);
-    };
-
-    row << QStringLiteral("SEG%1").arg(segment);
-    row << number(offSp1);
-    row << timeCell(wordValue(indata, offTime));
-    for (int i = 0; i < 6; ++i)
-        row << markedNumber(offEvents + 4 * i);
-    for (int i = 0; i < 10; ++i) {
-        const int offset = offTimeEvents + 4 * i;
-        row << (isUnsetMarker(indata, offset) ? unsetCell
-                                              : timeEventCell(wordValue(indata, offset)));
-    }
-    row << number(offPid);
-    row << markedNumber(offGs);
-    row << markedNumber(offGsTo);
-
-    if (indata.size() > commonRecordLimit) {
-        row << number(offPSta) << number(offCycl) << number(offPLin);
+    const ProgramColumns::Column &c = ProgramColumns::at(column);
+    if (c.kind == ProgramColumns::Kind::Label)
+        return QStringLiteral("SEG%1").arg(segment);
+    if (c.programWide && !longText)
+        return unsetCell;
+    if (c.kind == ProgramColumns::Kind::Tag) {
         QString tag;
         for (int i = 0; i < tagLength; ++i) {
             quint32 code = 0;
-            if (!parseHex(indata.mid(offTag + 2 * i, 2), code))
+            if (!parseHex(indata.mid(c.offset + 2 * i, 2), code))
                 code = 0;
             tag.append(QChar(ushort(code)));
         }
-        row << tag;
-    } else {
-        row << unsetCell << unsetCell << unsetCell << unsetCell;
+        return tag;
     }
+    if (c.unsetOnRead && isUnsetMarker(indata, c.offset))
+        return unsetCell;
+    const qint16 value = wordValue(indata, c.offset);
+    if (c.kind == ProgramColumns::Kind::Time)
+        return timeCell(value);
+    if (c.kind == ProgramColumns::Kind::TimeEvent)
+        return timeEventCell(value);
+    return signedText(value);
+}
+
+void ProgramFormat::HEX2CSV(int segment, const QString &indata, QList<QStringList> &datas) const
+{
+    const bool longText = indata.size() > commonRecordLimit;
+    QStringList row;
+    row.reserve(ProgramColumns::count());
+    for (int column = 0; column < ProgramColumns::count(); ++column)
+        row << recordCell(column, segment, indata, longText);
     datas.append(row);
 }
 
@@ -249,85 +244,113 @@ bool ProgramFormat::validateDataRow(int segment, const QList<QStringList> &datas
     return CSV2HEX(segment, row, outputData, errorList);
 }
 
+bool ProgramFormat::takeRowFrame(bool firstSegment, QStringList &cells, QStringList &errorList)
+{
+    if (!cells.isEmpty())
+        cells.removeFirst();
+    const int programWideCells = ProgramColumns::count() - ProgramColumns::firstProgramWide();
+    if (!firstSegment) {
+        for (int i = 0; i < programWideCells && !cells.isEmpty(); ++i)
+            cells.removeLast();
+    }
+    // Every column but the label, and for segments but 1 without the program-wide ones.
+    const int required =
+        (firstSegment ? ProgramColumns::count() : ProgramColumns::firstProgramWide()) - 1;
+    if (cells.size() == required)
+        return true;
+    const QString notCounted =
+        firstSegment ? QStringLiteral("the segment label")
+                     : QStringLiteral("the segment label and the %1 program-wide columns")
+                           .arg(programWideCells);
+    errorList.append(
+        QStringLiteral("The number of columns is incorrect. %1 columns are "
+                       "required, not counting %2, but %3 were found.")
+            .arg(QString::number(required), notCounted, QString::number(cells.size())));
+    return false;
+}
+
 bool ProgramFormat::CSV2HEX(int segment, QStringList &inDatas, QString &outData,
                             QStringList &errorList) const
 {
-    bool noError = true;
-    if (!inDatas.isEmpty())
-        inDatas.removeFirst();
-
     const bool firstSegment = segment == 1;
-    if (!firstSegment) {
-        for (int i = 0; i < programWideCells && !inDatas.isEmpty(); ++i)
-            inDatas.removeLast();
-    }
-    const int required = firstSegment ? firstSegmentCells : otherSegmentCells;
-    if (inDatas.size() != required) {
-        const QString notCounted = firstSegment
-                                       ? QStringLiteral("the segment label")
-                                       : QStringLiteral("the segment label and the %1 program-wide "
-                                                        "columns")
-                                             .arg(programWideCells);
-        errorList.append(
-            QStringLiteral("The number of columns is incorrect. %1 columns are "
-                           "required, not counting %2, but %3 were found.")
-                .arg(QString::number(required), notCounted, QString::number(inDatas.size())));
+    if (!takeRowFrame(firstSegment, inDatas, errorList))
         return false;
-    }
-
-    qint32 value = -1;
-    CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("SP1"), value);
-    convertTime(inDatas, outData, errorList, noError);
-    if (noError)
-        outData.append(reservedWord);
-
-    const qint32 eventTypes[3] = {ev1Type, ev2Type, ev3Type};
-    for (int n = 1; n <= 3; ++n) {
-        const QString titleFormat = QStringLiteral("EV%1 %2");
-        qint32 first = -1;
-        qint32 second = -1;
-        CSVCell2HEX(inDatas, outData, errorList, noError,
-                    titleFormat.arg(n).arg(QStringLiteral("1st")), first);
-        const QString secondText = inDatas.isEmpty() ? QString() : inDatas.first();
-        CSVCell2HEX(inDatas, outData, errorList, noError,
-                    titleFormat.arg(n).arg(QStringLiteral("2nd")), second);
-        if (eventTypes[n - 1] != timeEventType)
-            continue;
-        const QString event = QStringLiteral("EV%1").arg(n);
-        if (first == 5999) {
-            if (secondText != unsetCell) {
-                errorList.append(QStringLiteral("In case of time event; The value of %1 2nd must "
-                                                "be [----] when the value of %2 1st is 5999.")
-                                     .arg(event, event));
-                noError = false;
-            }
-        } else if (!(second > first)) {
-            errorList.append(QStringLiteral("In case of time event;  The value of %1 2nd must be "
-                                            "bigger than the value of %2 1st.")
-                                 .arg(event, event));
-            noError = false;
-        }
-    }
-
-    convertTimeEvents(inDatas, outData, errorList, noError);
-
-    CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("PID1"), value);
-    if (noError)
-        outData.append(reservedWord);
-    CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("G.S."), value);
-    CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("G.S.TO"), value);
-
-    if (firstSegment) {
-        CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("P.STA"), value);
-        CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("CYCL"), value);
-        CSVCell2HEX(inDatas, outData, errorList, noError, QStringLiteral("P.LIN"), value);
-        convertTag(inDatas, outData, errorList, noError);
-    }
+    bool noError = true;
+    PairValues pair;
+    const int end = firstSegment ? ProgramColumns::count() : ProgramColumns::firstProgramWide();
+    for (int column = 1; column < end; ++column)
+        convertColumn(column, inDatas, outData, errorList, noError, pair);
     return noError;
 }
 
-void ProgramFormat::convertTime(QStringList &cells, QString &outData, QStringList &errorList,
-                                bool &noError) const
+void ProgramFormat::convertColumn(int column, QStringList &cells, QString &outData,
+                                  QStringList &errorList, bool &noError, PairValues &pair) const
+{
+    const ProgramColumns::Column &c = ProgramColumns::at(column);
+    qint32 value = -1;
+    switch (c.kind) {
+    case ProgramColumns::Kind::Label:
+        takeCell(cells);
+        break;
+    case ProgramColumns::Kind::Setpoint:
+    case ProgramColumns::Kind::Number:
+        CSVCell2HEX(cells, outData, errorList, noError, c.checkTitle(), value);
+        break;
+    case ProgramColumns::Kind::Time:
+        convertTime(c, cells, outData, errorList, noError);
+        break;
+    case ProgramColumns::Kind::Event:
+        convertEvent(c, cells, outData, errorList, noError, pair);
+        break;
+    case ProgramColumns::Kind::TimeEvent:
+        convertTimeEvent(c, cells, outData, errorList, noError, pair);
+        break;
+    case ProgramColumns::Kind::Tag:
+        convertTag(cells, outData, errorList, noError);
+        break;
+    }
+    // The reserved words between this field and the next are written as zeros.
+    if (column + 1 < ProgramColumns::count()) {
+        const int next = ProgramColumns::at(column + 1).offset;
+        for (int at = c.offset + c.digits; at < next; at += RecordGeometry::WordDigits) {
+            if (noError)
+                outData.append(reservedWord);
+        }
+    }
+}
+
+void ProgramFormat::convertEvent(const ProgramColumns::Column &column, QStringList &cells,
+                                 QString &outData, QStringList &errorList, bool &noError,
+                                 PairValues &pair) const
+{
+    if (!column.second) {
+        CSVCell2HEX(cells, outData, errorList, noError, column.checkTitle(), pair.eventFirst);
+        return;
+    }
+    const QString secondText = cells.isEmpty() ? QString() : cells.first();
+    qint32 second = -1;
+    CSVCell2HEX(cells, outData, errorList, noError, column.checkTitle(), second);
+    const qint32 eventTypes[3] = {ev1Type, ev2Type, ev3Type};
+    if (eventTypes[column.pair - 1] != timeEventType)
+        return;
+    const QString event = QStringLiteral("EV%1").arg(column.pair);
+    if (pair.eventFirst == 5999) {
+        if (secondText != unsetCell) {
+            errorList.append(QStringLiteral("In case of time event; The value of %1 2nd must "
+                                            "be [----] when the value of %2 1st is 5999.")
+                                 .arg(event, event));
+            noError = false;
+        }
+    } else if (!(second > pair.eventFirst)) {
+        errorList.append(QStringLiteral("In case of time event;  The value of %1 2nd must be "
+                                        "bigger than the value of %2 1st.")
+                             .arg(event, event));
+        noError = false;
+    }
+}
+
+void ProgramFormat::convertTime(const ProgramColumns::Column &column, QStringList &cells,
+                                QString &outData, QStringList &errorList, bool &noError) const
 {
     const QString cell = takeCell(cells);
     if (!cell.contains(QLatin1Char(':'))) {
@@ -351,7 +374,7 @@ void ProgramFormat::convertTime(QStringList &cells, QString &outData, QStringLis
     }
     const qint64 total = qint64(hours) * 60 + minutes;
     QString error;
-    if (!checkRange(QStringLiteral("TIME"), total, error)) {
+    if (!checkRange(column.checkTitle(), total, error)) {
         errorList.append(error);
         noError = false;
         return;
@@ -360,51 +383,49 @@ void ProgramFormat::convertTime(QStringList &cells, QString &outData, QStringLis
         outData.append(formatWord(total));
 }
 
-void ProgramFormat::convertTimeEvents(QStringList &cells, QString &outData, QStringList &errorList,
-                                      bool &noError) const
+// The 2nd cell of a pair also applies the pair rule, which compares two read numbers only.
+void ProgramFormat::convertTimeEvent(const ProgramColumns::Column &column, QStringList &cells,
+                                     QString &outData, QStringList &errorList, bool &noError,
+                                     PairValues &pair) const
 {
-    for (int n = 1; n <= 5; ++n) {
-        // No value: the cell was "----" or its format was wrong.
-        std::optional<qint64> values[2];
-        for (int i = 0; i < 2; ++i) {
-            const QString cell = takeCell(cells);
-            if (cell == unsetCell) {
-                if (noError)
-                    outData.append(unsetWord);
-                continue;
-            }
-            qint32 hours = 0;
-            qint32 minutes = 0;
-            bool valid;
-            if (!cell.contains(QLatin1Char('.'))) {
-                valid = parseDecimal(cell, true, hours);
-            } else {
-                const QStringList parts = cell.split(QLatin1Char('.'), Qt::KeepEmptyParts);
-                valid = parseDecimal(parts.at(0), true, hours) &&
-                        parseDecimal(parts.at(1), true, minutes);
-            }
-            if (!valid) {
-                errorList.append(
-                    QStringLiteral("The format of T%1 %2 is incorrect.").arg(n).arg(ordinal(i)));
-                noError = false;
-                continue;
-            }
-            const qint64 total = qint64(hours) * 60 + minutes;
-            values[i] = total;
+    std::optional<qint64> value;
+    const QString cell = takeCell(cells);
+    if (cell == unsetCell) {
+        if (noError)
+            outData.append(unsetWord);
+    } else {
+        qint32 hours = 0;
+        qint32 minutes = 0;
+        bool valid;
+        if (!cell.contains(QLatin1Char('.'))) {
+            valid = parseDecimal(cell, true, hours);
+        } else {
+            const QStringList parts = cell.split(QLatin1Char('.'), Qt::KeepEmptyParts);
+            valid =
+                parseDecimal(parts.at(0), true, hours) && parseDecimal(parts.at(1), true, minutes);
+        }
+        if (!valid) {
+            errorList.append(
+                QStringLiteral("The format of %1 is incorrect.").arg(column.checkTitle()));
+            noError = false;
+        } else {
+            value = qint64(hours) * 60 + minutes;
             QString error;
-            if (!checkRange(QStringLiteral("T%1 %2").arg(n).arg(ordinal(i)), total, error)) {
+            if (!checkRange(column.checkTitle(), *value, error)) {
                 errorList.append(error);
                 noError = false;
             }
             if (noError)
-                outData.append(formatWord(total));
+                outData.append(formatWord(*value));
         }
-        if (values[0] && values[1] && !(*values[1] > *values[0])) {
-            errorList.append(
-                QStringLiteral("The value of %1 2nd must be bigger than the value of %1 1st.")
-                    .arg(QStringLiteral("T%1").arg(n)));
-            noError = false;
-        }
+    }
+    if (!column.second) {
+        pair.timeFirst = value;
+    } else if (pair.timeFirst && value && !(*value > *pair.timeFirst)) {
+        errorList.append(
+            QStringLiteral("The value of %1 2nd must be bigger than the value of %1 1st.")
+                .arg(QStringLiteral("T%1").arg(column.pair)));
+        noError = false;
     }
 }
 
@@ -482,70 +503,63 @@ bool ProgramFormat::checkRange(const QString &cellTitle, qint64 value, QString &
 {
     qint64 low = 0;
     qint64 high = 0;
-    if (cellTitle == QLatin1String("SP1")) {
+    const ProgramColumns::Column *column = ProgramColumns::byCheckTitle(cellTitle);
+    if (column && column->kind == ProgramColumns::Kind::Event) {
+        return checkEventRange(cellTitle, column->pair, !column->second, value, error);
+    } else if (column && column->kind == ProgramColumns::Kind::Setpoint) {
         low = spLowLimit;
         high = spHighLimit;
-    } else if (cellTitle == QLatin1String("P.LIN")) {
-        high = 19;
-    } else if (cellTitle.startsWith(QLatin1String("EV"))) {
-        // The event number is the third character; any other title has no event type, and the
-        // group tests read the type as unsigned so that a negative type is in no group.
-        quint32 type = std::numeric_limits<quint32>::max();
-        if (cellTitle.size() > 2) {
-            const QChar number = cellTitle.at(2);
-            if (number == QLatin1Char('1'))
-                type = quint32(ev1Type);
-            else if (number == QLatin1Char('2'))
-                type = quint32(ev2Type);
-            else if (number == QLatin1Char('3'))
-                type = quint32(ev3Type);
-        }
-        const bool firstCell = cellTitle.endsWith(QLatin1String("1st"));
-        QString prefix;
-        high = 5999;
-        if (type == 0 || type == 1) {
-            prefix = QStringLiteral("In case of PV type event;");
-            if (firstCell) {
-                low = -1999;
-                high = 9999;
-            }
-        } else if (type == 4 || type == 5) {
-            prefix = QStringLiteral("In case of absolute value deviation event;");
-            if (firstCell)
-                high = 9999;
-        } else if (type >= 8 && type <= 11) {
-            prefix = QStringLiteral("In case of MV/MFB event;");
-            if (firstCell) {
-                low = -100;
-                high = 1100;
-            }
-        } else if (type == quint32(timeEventType)) {
-            prefix = QStringLiteral("In case of time event;");
-        }
-        if (value < low || value > high) {
-            error = prefix + QLatin1Char(' ') + outOfRange(cellTitle, value, low, high);
-            return false;
-        }
-        return true;
-    } else if (cellTitle == QLatin1String("CYCL")) {
-        high = 9999;
-    } else if (cellTitle == QLatin1String("P.STA")) {
-        high = 1;
-    } else if (cellTitle == QLatin1String("G.S.")) {
-        high = 1000;
-    } else if (cellTitle == QLatin1String("G.S.TO")) {
-        high = 5999;
-    } else if (cellTitle == QLatin1String("PID1")) {
-        high = 8;
-    } else if (cellTitle == QLatin1String("TIME")) {
-        high = 5999;
-    } else if (cellTitle.startsWith(QLatin1Char('T')) && cellTitle.size() == 6) {
-        high = 5999;
+    } else if (column && column->fixedRange) {
+        low = column->low;
+        high = column->high;
+    } else if (!column && cellTitle.startsWith(QLatin1String("EV"))) {
+        // A title of no column that looks like an event's: its third character names the event.
+        const ushort number = cellTitle.size() > 2 ? cellTitle.at(2).unicode() : 0;
+        const int event = number >= '1' && number <= '3' ? number - '0' : 0;
+        return checkEventRange(cellTitle, event, cellTitle.endsWith(QLatin1String("1st")), value,
+                               error);
+    } else if (!column && cellTitle.startsWith(QLatin1Char('T')) && cellTitle.size() == 6) {
+        // One that looks like a time event's ranges as a time event.
+        const ProgramColumns::Column &timeEvent =
+            *ProgramColumns::byCheckTitle(QStringLiteral("T1 1st"));
+        low = timeEvent.low;
+        high = timeEvent.high;
     } else {
         return true;
     }
     if (value < low || value > high) {
         error = outOfRange(cellTitle, value, low, high);
+        return false;
+    }
+    return true;
+}
+
+bool ProgramFormat::checkEventRange(const QString &cellTitle, int event, bool firstCell,
+                                    qint64 value, QString &error) const
+{
+    // An event number outside 1..3 has no type and so no group.
+    quint32 type = std::numeric_limits<quint32>::max();
+    if (event == 1)
+        type = quint32(ev1Type);
+    else if (event == 2)
+        type = quint32(ev2Type);
+    else if (event == 3)
+        type = quint32(ev3Type);
+    QString prefix;
+    qint64 low = 0;
+    qint64 high = eventDefaultHigh;
+    for (const EventGroup &group : eventGroups) {
+        if (type < group.lowType || type > group.highType)
+            continue;
+        prefix = QLatin1String(group.prefix);
+        if (firstCell) {
+            low = group.firstLow;
+            high = group.firstHigh;
+        }
+        break;
+    }
+    if (value < low || value > high) {
+        error = prefix + QLatin1Char(' ') + outOfRange(cellTitle, value, low, high);
         return false;
     }
     return true;

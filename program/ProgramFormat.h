@@ -1,14 +1,21 @@
 #ifndef PROGRAMFORMAT_H
 #define PROGRAMFORMAT_H
 
+#include "ProgramColumns.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The program data format of the DCP31/32: a program segment as the controller stores it
 // (segment record: 16-bit words as 4 upper-case hex digits, 92 digits, 120 for segment 1) and as
 // a program CSV row (26 cells), with the conversions and the validation between the two.
+//
+// The column order, titles, record offsets and fixed ranges come from ProgramColumns; this class
+// holds the rules of each kind of cell and the range parameters.
 //
 // A pure value class: no I/O, no threads, no Qt object. The transfer worker (FileAccessor) owns
 // one and forwards its conversion slots to it; tests, fuzzers and the command-line validator use
@@ -90,6 +97,13 @@ public:
     qint32 ev3Type = 0;
 
 private:
+    // The values a pair rule compares, carried from a pair's 1st cell to its 2nd.
+    struct PairValues
+    {
+        qint32 eventFirst = -1;
+        std::optional<qint64> timeFirst; // none: "----" or a wrong format
+    };
+
     // Signed decimal as the cells use it (see above); false and value 0 for an invalid text.
     static bool parseDecimal(const QString &text, bool allowMinus, qint32 &value);
     // Upper-case hex with at least 4 digits.
@@ -100,12 +114,26 @@ private:
     static qint16 wordValue(const QString &indata, int offset);
     static bool isUnsetMarker(const QString &indata, int offset);
     static QString takeCell(QStringList &cells);
+    // The cell of column column of a record text; longText: the text reaches the program-wide
+    // fields.
+    static QString recordCell(int column, int segment, const QString &indata, bool longText);
+    // Drops the label (and for segments but 1 the program-wide cells) and checks the number of
+    // cells left; false with the column count line when it is wrong.
+    static bool takeRowFrame(bool firstSegment, QStringList &cells, QStringList &errorList);
     // The range test on a 64-bit value, so that TIME and T totals beyond 32 bits stay exact.
     bool checkRange(const QString &cellTitle, qint64 value, QString &error) const;
-    void convertTime(QStringList &cells, QString &outData, QStringList &errorList,
-                     bool &noError) const;
-    void convertTimeEvents(QStringList &cells, QString &outData, QStringList &errorList,
-                           bool &noError) const;
+    bool checkEventRange(const QString &cellTitle, int event, bool firstCell, qint64 value,
+                         QString &error) const;
+    // Converts the next cell as column column; appends the reserved words that follow it.
+    void convertColumn(int column, QStringList &cells, QString &outData, QStringList &errorList,
+                       bool &noError, PairValues &pair) const;
+    void convertEvent(const ProgramColumns::Column &column, QStringList &cells, QString &outData,
+                      QStringList &errorList, bool &noError, PairValues &pair) const;
+    void convertTime(const ProgramColumns::Column &column, QStringList &cells, QString &outData,
+                     QStringList &errorList, bool &noError) const;
+    void convertTimeEvent(const ProgramColumns::Column &column, QStringList &cells,
+                          QString &outData, QStringList &errorList, bool &noError,
+                          PairValues &pair) const;
     void convertTag(QStringList &cells, QString &outData, QStringList &errorList,
                     bool &noError) const;
 };
