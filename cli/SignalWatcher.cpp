@@ -12,6 +12,8 @@
 namespace {
 // The write end of the pipe of the one active watcher, for the signal handler.
 std::atomic<int> writeEnd{-1};
+// Signals the active watcher has received; a second one ends the process at once.
+std::atomic<int> received{0};
 struct sigaction previousInt;
 struct sigaction previousTerm;
 } // namespace
@@ -20,6 +22,7 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 {
     if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    received.store(0);
     writeEnd.store(m_pipe[1]);
     struct sigaction action = {};
     action.sa_handler = &SignalWatcher::handler;
@@ -46,6 +49,9 @@ SignalWatcher::~SignalWatcher()
 void SignalWatcher::handler(int signalNumber)
 {
     const int saved = errno;
+    // The user asked twice: no more waiting for the line or the worker.
+    if (received.fetch_add(1) >= 1)
+        ::_exit(128 + signalNumber);
     const int fd = writeEnd.load();
     if (fd >= 0) {
         const char byte = char(signalNumber);

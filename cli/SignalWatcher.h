@@ -7,7 +7,8 @@ class QSocketNotifier;
 
 // Turns SIGINT and SIGTERM into a Qt signal in the event loop, so a long-running command can end
 // cleanly (closing its line, flushing its output) when it is interrupted. The handler only writes
-// the signal number into a pipe; everything else happens in the event loop.
+// the signal number into a pipe; everything else happens in the event loop. A second signal while
+// the watcher lives ends the process at once with status 128 + the signal's number.
 class SignalWatcher : public QObject
 {
     Q_OBJECT

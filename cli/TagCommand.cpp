@@ -4,8 +4,7 @@
 #include "Console.h"
 #include "DriverInterface.h"
 #include "ExitCode.h"
-#include "PluginHost.h"
-#include "PollingThread.h"
+#include "PluginSession.h"
 #include "PortObject.h"
 #include "PortSetup.h"
 
@@ -38,6 +37,48 @@ QString joined(const QList<qint64> &values)
     for (qint64 v : values)
         texts << QString::number(v);
     return texts.join(QLatin1Char(' '));
+}
+
+int get(const PluginSession &session, const QString &address, int type, quint64 elements)
+{
+    const QByteArray answer = session.readTag(address, type, elements);
+    if (answer.isEmpty()) {
+        Console::error(QStringLiteral("dcp30: no value for %1: the controller did not answer, or "
+                                      "it does not serve that address or type")
+                           .arg(address));
+        return ExitCode::Failed;
+    }
+    Console::out(joined(TagCommand::decode(answer, type, elements)));
+    return ExitCode::Success;
+}
+
+int set(const PluginSession &session, const QString &address, const QByteArray &value, int type,
+        quint64 elements, bool own)
+{
+    session.writeTag(address, value, type, elements);
+    if (own) {
+        // Own tags change by rules of their own (clamping, acknowledging an error flag with an
+        // even value): show what the tag holds now.
+        Console::out(QString::number(session.readByte(address)));
+        return ExitCode::Success;
+    }
+    // The plugin does not pass on whether the controller took a delegated write, so the value
+    // is read back, as a screen would show it.
+    const QByteArray back = session.readTag(address, type, elements);
+    if (back.isEmpty()) {
+        Console::error(QStringLiteral("dcp30: %1 cannot be read back: the controller did not "
+                                      "answer, or it does not serve that address or type")
+                           .arg(address));
+        return ExitCode::Failed;
+    }
+    const QList<qint64> wanted = TagCommand::decode(value, type, elements);
+    const QList<qint64> held = TagCommand::decode(back, type, elements);
+    if (held != wanted) {
+        Console::error(QStringLiteral("dcp30: %1 holds %2, not %3: the value was not taken")
+                           .arg(address, joined(held), joined(wanted)));
+        return ExitCode::Failed;
+    }
+    return ExitCode::Success;
 }
 
 } // namespace
@@ -180,7 +221,7 @@ int TagCommand::run(const QStringList &arguments)
         return line.badArguments(
             QStringLiteral("tag set takes its count from the number of values"));
 
-    const bool own = PluginHost::isOwnTag(address);
+    const bool own = PluginSession::isOwnTag(address);
     QByteArray value;
     if (!getting) {
         QList<qint64> values;
@@ -207,57 +248,13 @@ int TagCommand::run(const QStringList &arguments)
         count = values.size();
     }
 
-    PluginHost host;
+    PluginSession session;
     QString reason;
-    if (!host.load(!own, &reason)) {
+    if (!session.load(!own, &reason) || !session.openPort(portSetup, &reason)) {
         Console::error(QStringLiteral("dcp30: %1").arg(reason));
         return ExitCode::CannotOpen;
     }
-    std::unique_ptr<PortObject> port = portSetup.open(host.driver()->getDefaultCommText(), &reason);
-    if (!port) {
-        Console::error(QStringLiteral("dcp30: %1").arg(reason));
-        return ExitCode::CannotOpen;
-    }
-
     const int type = own ? 1 : dataType;
-    const quint64 elements = quint64(count);
-    const int status = PollingThread::run([&]() {
-        if (getting) {
-            const QByteArray answer = host.readTag(port.get(), address, type, elements);
-            if (answer.isEmpty()) {
-                Console::error(QStringLiteral("dcp30: no value for %1: the controller did not "
-                                              "answer, or it does not serve that address or type")
-                                   .arg(address));
-                return ExitCode::Failed;
-            }
-            Console::out(joined(decode(answer, type, own ? 1 : elements)));
-            return ExitCode::Success;
-        }
-        host.writeTag(port.get(), address, value, type, elements);
-        if (own) {
-            // Own tags change by rules of their own (clamping, acknowledging an error flag with
-            // an even value): show what the tag holds now.
-            Console::out(QString::number(host.readByte(port.get(), address)));
-            return ExitCode::Success;
-        }
-        // The plugin does not pass on whether the controller took a delegated write, so the
-        // value is read back, as a screen would show it.
-        const QByteArray back = host.readTag(port.get(), address, type, elements);
-        if (back.isEmpty()) {
-            Console::error(QStringLiteral("dcp30: %1 cannot be read back: the controller did not "
-                                          "answer, or it does not serve that address or type")
-                               .arg(address));
-            return ExitCode::Failed;
-        }
-        const QList<qint64> wanted = decode(value, type, elements);
-        const QList<qint64> held = decode(back, type, elements);
-        if (held != wanted) {
-            Console::error(QStringLiteral("dcp30: %1 holds %2, not %3: the value was not taken")
-                               .arg(address, joined(held), joined(wanted)));
-            return ExitCode::Failed;
-        }
-        return ExitCode::Success;
-    });
-    host.unload();
-    return status;
+    return getting ? get(session, address, type, own ? 1 : quint64(count))
+                   : set(session, address, value, type, quint64(count), own);
 }

@@ -4,8 +4,7 @@
 #include "Console.h"
 #include "DriverInterface.h"
 #include "ExitCode.h"
-#include "PluginHost.h"
-#include "PollingThread.h"
+#include "PluginSession.h"
 #include "PortObject.h"
 #include "PortSetup.h"
 #include "ProgramFile.h"
@@ -15,16 +14,6 @@
 namespace {
 
 const int MaxSegments = 30;
-
-// Up to four answer bytes as a little-endian signed integer, as the plugin reads them.
-qint32 int32Of(const QByteArray &bytes)
-{
-    quint32 value = 0;
-    const int n = qMin(4, bytes.size());
-    for (int i = 0; i < n; ++i)
-        value |= quint32(quint8(bytes.at(i))) << (8 * i);
-    return qint32(value);
-}
 
 } // namespace
 
@@ -88,39 +77,15 @@ int ValidateCommand::run(const QStringList &arguments)
         segments = qBound(1, rowCount, MaxSegments);
 
     if (limits.isEmpty() || eventTypes.isEmpty()) {
-        PluginHost host;
+        PluginSession session;
         QString reason;
-        if (!host.load(true, &reason)) {
-            Console::error(QStringLiteral("dcp30: %1").arg(reason));
-            return ExitCode::CannotOpen;
-        }
-        std::unique_ptr<PortObject> port =
-            portSetup.open(host.driver()->getDefaultCommText(), &reason);
-        if (!port) {
+        if (!session.load(true, &reason) || !session.openPort(portSetup, &reason)) {
             Console::error(QStringLiteral("dcp30: %1").arg(reason));
             return ExitCode::CannotOpen;
         }
         // The same reads the plugin makes before a write, through its delegated readTag.
-        QList<int> fromController;
-        PollingThread::run([&]() {
-            const QByteArray spLimits = host.readTag(port.get(), QStringLiteral("RAM4509"), 3, 2);
-            if (spLimits.size() < 8) {
-                reason = QStringLiteral("RAM4509");
-                return 0;
-            }
-            fromController << int32Of(spLimits.left(4)) << int32Of(spLimits.mid(4, 4));
-            for (const char *address : {"RAM3501", "RAM3505", "RAM3509"}) {
-                const QByteArray value = host.readTag(port.get(), QLatin1String(address), 3, 1);
-                if (value.size() < 4) {
-                    reason = QLatin1String(address);
-                    return 0;
-                }
-                fromController << int32Of(value);
-            }
-            return 0;
-        });
-        host.unload();
-        if (fromController.size() != 5) {
+        QList<qint32> fromController;
+        if (!session.readRangeParameters(fromController, &reason)) {
             Console::error(QStringLiteral("dcp30: the controller at %1 did not answer the read of "
                                           "%2 (range parameters); give --sp-limits and "
                                           "--event-types instead")

@@ -2,12 +2,14 @@
 // runtime does and drives it from a terminal: program reads and writes, tag access, program file
 // checks, and a simulated controller on a real line.
 
+#include "CloseCommand.h"
 #include "Console.h"
 #include "ExitCode.h"
+#include "ReadCommand.h"
 #include "SimulateCommand.h"
 #include "TagCommand.h"
-#include "TransferCommand.h"
 #include "ValidateCommand.h"
+#include "WriteCommand.h"
 
 #include <QCoreApplication>
 
@@ -17,9 +19,10 @@ namespace {
 
 const char usageText[] =
     "Usage: dcp30 read     --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
-    "[--out FILE]\n"
+    "[--out FILE|-] [--keep-partial]\n"
     "       dcp30 write    --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
-    "[--csv FILE]\n"
+    "[--csv FILE] [--skip-invalid]\n"
+    "       dcp30 close    --program N [--port PORT]\n"
     "       dcp30 validate FILE [--segments M] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
     "[--port PORT]\n"
     "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
@@ -29,15 +32,16 @@ const char usageText[] =
 const char helpText[] =
     "\n\n"
     "Drives the DCP30 driver plugin (a Yamatake DCP31/32 program controller) from a terminal.\n"
-    "  read      read a program from the controller into PROG_<N>.txt\n"
-    "  write     write PROG_<N>.txt (or --csv FILE) into the controller\n"
+    "  read      read a program from the controller into PROG_<N>.txt (or --out FILE)\n"
+    "  write     check PROG_<N>.txt (or --csv FILE), then write it into the controller\n"
+    "  close     close a program file a failed transfer left open in the controller\n"
     "  validate  check a program CSV file as a write would, writing nothing\n"
     "  tag       read or write one tag through the plugin\n"
     "  simulate  run the simulated controller on a pseudo-terminal or a TCP port\n"
     "PORT is sim (default: the built-in simulated controller), a serial device such as\n"
     "/dev/ttyUSB0, or tcp:HOST:PORTNUMBER. \"dcp30 <command> --help\" shows a command's options.\n"
     "Exit status: 0 done, 1 the transfer or check failed, 2 bad arguments, 3 the plugin, the\n"
-    "port or a file could not be opened.";
+    "port or a file could not be opened or written, 130/143 interrupted by SIGINT/SIGTERM.";
 
 } // namespace
 
@@ -49,6 +53,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("dcp30"));
     // A converter that drops the connection must end in an error, not in SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit must make a write fail (and be reported), not end the process.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.isEmpty()) {
@@ -58,9 +64,11 @@ int main(int argc, char **argv)
     }
     const QString command = arguments.takeFirst();
     if (command == QLatin1String("read"))
-        return TransferCommand::run(TransferCommand::Direction::Read, arguments);
+        return ReadCommand::run(arguments);
     if (command == QLatin1String("write"))
-        return TransferCommand::run(TransferCommand::Direction::Write, arguments);
+        return WriteCommand::run(arguments);
+    if (command == QLatin1String("close"))
+        return CloseCommand::run(arguments);
     if (command == QLatin1String("validate"))
         return ValidateCommand::run(arguments);
     if (command == QLatin1String("tag"))

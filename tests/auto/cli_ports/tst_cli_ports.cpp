@@ -1,44 +1,20 @@
-// The pieces of the dcp30 tool that run without the tool: tag value coding, the progress line,
-// file snapshots, the worker-thread tracking and the simulator's line. The line ports themselves
+// The pieces of the dcp30 tool that run without the tool: tag value coding, the progress line
+// and the simulator's line. The line ports themselves
 // are tested with their library (tests/auto/ports).
 
 #include "ControllerSimulator.h"
-#include "FileSnapshot.h"
-#include "PollingThread.h"
 #include "ProgressBar.h"
 #include "SimulatedPort.h"
 #include "SimulatorLink.h"
 #include "SimulatorServer.h"
 #include "TagCommand.h"
-#include "TrackingPort.h"
 
 #include <QFile>
 #include <QSaveFile>
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
-#include <atomic>
-
-// Work for another thread's event loop, queued by name: a nap, and a slot that blocks until the
-// test opens the gate. (Queued functors would hand test-built objects across Qt's uninstrumented
-// event queue, which the thread sanitizer reports as a race.)
-class Sleeper : public QObject
-{
-    Q_OBJECT
-public:
-    std::atomic<bool> napped{false};
-    QSemaphore gate;
-
-public slots:
-    void nap()
-    {
-        QThread::msleep(150);
-        napped.store(true);
-    }
-    void block() { gate.acquire(); }
-};
 
 class tst_CliPorts : public QObject
 {
@@ -49,9 +25,6 @@ private slots:
     void tagValues();
     void progressLine_data();
     void progressLine();
-    void fileSnapshot();
-    void trackingPortNamesTheWorkerThread();
-    void waitUntilIdle();
     void simulatorLinkKeepsReplyOrder();
 };
 
@@ -108,74 +81,6 @@ void tst_CliPorts::progressLine()
     QFETCH(QString, line);
     const ProgressBar bar(QStringLiteral("Reading program 3"), false, 10);
     QCOMPARE(bar.render(percent), line);
-}
-
-void tst_CliPorts::fileSnapshot()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("READ_PROG_1_ERROR.txt"));
-    const FileSnapshot missing = FileSnapshot::of(path);
-    QVERIFY(!missing.exists());
-    QVERIFY(!missing.changedIn(FileSnapshot::of(path)));
-
-    auto write = [&](const QByteArray &bytes) {
-        QSaveFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        QVERIFY(file.commit());
-    };
-    write("Program 1:");
-    const FileSnapshot first = FileSnapshot::of(path);
-    QVERIFY(first.exists());
-    QVERIFY(missing.changedIn(first));
-    QVERIFY(!first.changedIn(FileSnapshot::of(path)));
-    // Replaced with the very same content, as a second failing run would: still a new log.
-    write("Program 1:");
-    QVERIFY(first.changedIn(FileSnapshot::of(path)));
-    QVERIFY(QFile::remove(path));
-    QVERIFY(!first.changedIn(FileSnapshot::of(path)));
-}
-
-void tst_CliPorts::trackingPortNamesTheWorkerThread()
-{
-    SimulatedPort inner;
-    TrackingPort port(&inner);
-    port.setHostThread(QThread::currentThread());
-    port.retryCount();
-    QCOMPARE(port.lastForeignThread(), nullptr);
-
-    QScopedPointer<QThread> worker(QThread::create([&port] {
-        const QByteArray frame = ControllerSimulator::buildRequest(QStringLiteral("0100XFC,1"));
-        port.setOption(PortObject::OptionDiscardInput, 0);
-        port.write(frame.constData(), frame.size());
-    }));
-    worker->start();
-    QVERIFY(worker->wait(5000));
-    QCOMPARE(port.lastForeignThread(), worker.data());
-    // The host's own calls do not hide the worker.
-    port.retryCount();
-    QCOMPARE(port.lastForeignThread(), worker.data());
-}
-
-void tst_CliPorts::waitUntilIdle()
-{
-    QThread thread;
-    Sleeper sleeper;
-    sleeper.moveToThread(&thread);
-    thread.start();
-
-    QMetaObject::invokeMethod(&sleeper, "nap", Qt::QueuedConnection);
-    QVERIFY(PollingThread::waitUntilIdle(&thread, 5000));
-    QVERIFY(sleeper.napped.load());
-
-    // A thread stuck in a slot is reported, not waited for.
-    QMetaObject::invokeMethod(&sleeper, "block", Qt::QueuedConnection);
-    QVERIFY(!PollingThread::waitUntilIdle(&thread, 100));
-    sleeper.gate.release();
-    QVERIFY(PollingThread::waitUntilIdle(&thread, 5000));
-    QVERIFY(PollingThread::waitUntilIdle(QThread::currentThread(), 0));
-    thread.quit();
-    QVERIFY(thread.wait(5000));
 }
 
 void tst_CliPorts::simulatorLinkKeepsReplyOrder()

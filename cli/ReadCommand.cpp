@@ -1,0 +1,99 @@
+#include "ReadCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "ExitCode.h"
+#include "OutputTarget.h"
+#include "ProgressBar.h"
+#include "TransferOptions.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+// The bytes of the program file the plugin saved in this run; empty when it saved none.
+QByteArray savedProgram(const PluginSession &session, int program)
+{
+    QFile file(session.programFile(program));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int cannotWrite(const QString &reason)
+{
+    Console::error(QStringLiteral("dcp30: %1").arg(reason));
+    return ExitCode::CannotOpen;
+}
+
+} // namespace
+
+int ReadCommand::run(const QStringList &arguments)
+{
+    CommandLine line(
+        QStringLiteral("read"),
+        {QStringLiteral("read --program N --segments M [--storage 0|1] [--port PORT] "
+                        "[--retries R] [--out FILE|-] [--keep-partial]")},
+        QStringLiteral(
+            "Reads segments 1 to M of program N out of the controller through the plugin\n"
+            "into FILE (default PROG_<N>.txt here; - for standard output). FILE is replaced\n"
+            "only by a read that ended clean. Problems go to READ_PROG_<N>_ERROR.txt here,\n"
+            "whose path and content are printed."));
+    TransferOptions options;
+    TransferOptions::declare(line);
+    line.addOption(QStringLiteral("out"), QStringLiteral("FILE"),
+                   QStringLiteral("where the program goes (default PROG_<N>.txt; - for stdout)"));
+    line.addOption(QStringLiteral("keep-partial"), QString(),
+                   QStringLiteral("also hand over what a failed read saved"));
+    const int parsed = line.parseCommand(arguments);
+    if (parsed >= 0)
+        return parsed;
+    if (!options.parse(line))
+        return line.badArguments();
+    const QString out = line.isSet(QStringLiteral("out"))
+                            ? line.value(QStringLiteral("out"))
+                            : QStringLiteral("PROG_%1.txt").arg(options.program);
+    if (out.isEmpty())
+        return line.badArguments(QStringLiteral("--out needs a file name"));
+
+    // The target is checked before the controller is touched, so a typing error costs nothing.
+    OutputTarget target;
+    QString reason;
+    if (!target.set(out, &reason))
+        return cannotWrite(reason);
+    options.dataOnStdout = target.kind() == OutputTarget::Kind::StandardOutput;
+    PluginSession session;
+    if (!session.load(false, &reason) || !session.openPort(options.port, &reason))
+        return cannotWrite(reason);
+
+    ProgressBar bar(QStringLiteral("Reading program %1").arg(options.program),
+                    !options.quiet && Console::stderrIsTerminal());
+    const PluginSession::Outcome outcome =
+        session.runTransfer(PluginSession::Kind::Read, options.program, options.segments,
+                            options.storage, options.timeoutMs(), [&](int p) { bar.update(p); });
+    bar.finish();
+    int status = options.finish(session, PluginSession::Kind::Read, outcome);
+    if (status > ExitCode::CannotOpen)
+        return status; // interrupted: nothing is handed over
+
+    const QByteArray program = savedProgram(session, options.program);
+    const bool wanted = outcome.ok || line.isSet(QStringLiteral("keep-partial"));
+    if (program.isEmpty() || !wanted) {
+        Console::error(QStringLiteral("dcp30: %1 was left as it was: %2")
+                           .arg(out, program.isEmpty()
+                                         ? QStringLiteral("no program file was saved")
+                                         : QStringLiteral("the read failed (--keep-partial "
+                                                          "hands over what it saved)")));
+        return qMax(status, int(ExitCode::Failed));
+    }
+    if (!target.write(program, &reason))
+        return cannotWrite(reason);
+    const QString where = QDir::toNativeSeparators(target.path());
+    if (target.kind() == OutputTarget::Kind::StandardOutput)
+        Console::error(QStringLiteral("dcp30: program file written to standard output"));
+    else
+        Console::out(QStringLiteral("program file: %1").arg(where));
+    if (status == ExitCode::Success && !options.quiet)
+        Console::error(
+            QStringLiteral("dcp30: %1 done").arg(options.describe(PluginSession::Kind::Read)));
+    return status;
+}
