@@ -44,7 +44,7 @@ public:
 
     // The text size everything is sized from, in device pixels.
     double unit() const { return m_unit; }
-    // The body, small and title fonts of this layout.
+    // The font of this layout at scale times the text size.
     QFont font(double scale = 1.0, bool bold = false) const;
 
 private:

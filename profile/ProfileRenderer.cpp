@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
@@ -34,6 +35,25 @@ QString duration(int minutes)
     if (minutes < 120)
         return QStringLiteral("%1 min").arg(minutes);
     return QStringLiteral("%1 (%2 min)").arg(ProfileTicks::timeLabel(minutes, true)).arg(minutes);
+}
+
+// The generator gives the picture's size in millimetres at its resolution, which viewers turn
+// back into pixels at their own; the size in pixels keeps the picture the size asked for.
+bool setPixelSize(QByteArray &svg, const QSize &size)
+{
+    const int begin = svg.indexOf("<svg ");
+    const int end = svg.indexOf('>', begin);
+    if (begin < 0 || end < 0)
+        return false;
+    QString tag = QString::fromUtf8(svg.mid(begin, end - begin));
+    const QRegularExpression width(QStringLiteral("\\bwidth=\"[^\"]*\""));
+    const QRegularExpression height(QStringLiteral("\\bheight=\"[^\"]*\""));
+    if (!tag.contains(width) || !tag.contains(height))
+        return false;
+    tag.replace(width, QStringLiteral("width=\"%1\"").arg(size.width()));
+    tag.replace(height, QStringLiteral("height=\"%1\"").arg(size.height()));
+    svg.replace(begin, end - begin, tag.toUtf8());
+    return true;
 }
 
 } // namespace
@@ -75,10 +95,10 @@ void ProfileRenderer::render(QPainter &painter, const QRectF &area)
         painter.restore();
         return;
     }
-    drawMarks(painter);
     drawSpAxis(painter);
-    drawLimits(painter);
     drawLanes(painter);
+    drawMarks(painter);
+    drawLimits(painter);
     drawSegments(painter);
     drawTimeAxis(painter);
     drawCurve(painter);
@@ -122,7 +142,7 @@ QString ProfileRenderer::subtitleText() const
                      .arg(m_profile.spHighLimit());
     const auto marked = [](const SetpointProfile::Segment &s) { return s.invalid || s.unreadable; };
     if (std::any_of(m_profile.segments().begin(), m_profile.segments().end(), marked))
-        parts << QStringLiteral("red: invalid segments");
+        parts << QStringLiteral("red: invalid or unreadable segments");
     return parts.join(QStringLiteral("  ·  "));
 }
 
@@ -248,26 +268,45 @@ void ProfileRenderer::drawLimits(QPainter &painter) const
 void ProfileRenderer::drawSegments(QPainter &painter) const
 {
     const QRectF span = m_geometry.segmentSpan();
-    const QRectF labels = m_geometry.segmentLabelRect();
+    painter.setPen(QPen(BoundaryColor, 1, Qt::DashLine));
+    for (const SetpointProfile::Segment &segment : m_profile.segments()) {
+        const double x = m_geometry.map(segment.startMinutes, 0).x();
+        if (segment.number > 1)
+            painter.drawLine(QPointF(x, span.top()), QPointF(x, span.bottom()));
+    }
+    // Labels of marked segments first, so they are never the ones left out; a label is "SEGn"
+    // where that fits, else "n", and never overlaps another.
+    const QRectF row = m_geometry.segmentLabelRect();
     const QFont font = m_geometry.font(0.9);
     const QFontMetricsF metrics(font);
+    const double gap = m_geometry.unit() * 0.4;
     painter.setFont(font);
-    for (const SetpointProfile::Segment &segment : m_profile.segments()) {
-        const double left = m_geometry.map(segment.startMinutes, 0).x();
-        const double right = m_geometry.map(segment.endMinutes, 0).x();
-        if (segment.number > 1) {
-            painter.setPen(QPen(BoundaryColor, 1, Qt::DashLine));
-            painter.drawLine(QPointF(left, span.top()), QPointF(left, span.bottom()));
+    QList<QRectF> taken;
+    for (const bool markedPass : {true, false}) {
+        for (const SetpointProfile::Segment &segment : m_profile.segments()) {
+            const bool marked = segment.invalid || segment.unreadable;
+            if (marked != markedPass)
+                continue;
+            const double left = m_geometry.map(segment.startMinutes, 0).x();
+            const double right = m_geometry.map(segment.endMinutes, 0).x();
+            const QString texts[2] = {QStringLiteral("SEG%1").arg(segment.number),
+                                      QString::number(segment.number)};
+            for (const QString &text : texts) {
+                const double width = metrics.horizontalAdvance(text);
+                const QRectF rect((left + right - width - gap) / 2, row.top(), width + gap,
+                                  row.height());
+                const bool fits = width <= right - left - 2 || (marked && text == texts[1]);
+                const auto overlaps = [&rect](const QRectF &other) {
+                    return other.intersects(rect);
+                };
+                if (!fits || std::any_of(taken.begin(), taken.end(), overlaps))
+                    continue;
+                taken << rect;
+                painter.setPen(marked ? invalidColor() : TextColor);
+                painter.drawText(rect, Qt::AlignCenter | Qt::TextDontClip, text);
+                break;
+            }
         }
-        const bool marked = segment.invalid || segment.unreadable;
-        QString text = QStringLiteral("SEG%1").arg(segment.number);
-        if (metrics.horizontalAdvance(text) > right - left - 2)
-            text = QString::number(segment.number);
-        if (metrics.horizontalAdvance(text) > right - left - 2 && !marked)
-            continue;
-        painter.setPen(marked ? invalidColor() : TextColor);
-        const QRectF cell(left, labels.top(), right - left, labels.height());
-        painter.drawText(cell, Qt::AlignCenter | Qt::TextDontClip, text);
     }
 }
 
@@ -367,7 +406,7 @@ bool ProfileRenderer::saveSvg(const QString &path, const QSize &size)
                                                              "started."));
     render(painter, QRectF(QPointF(0, 0), QSizeF(size)));
     painter.end();
-    if (data.isEmpty())
+    if (!setPixelSize(data, size))
         return fail(ExportError::EncodeFailed, QStringLiteral("The picture could not be "
                                                               "encoded as SVG."));
     return writeFile(path, data);
