@@ -18,6 +18,7 @@ class QPainter;
 // the SP1 limits as dashed lines, the time events as bands in lanes under the curve, and every
 // invalid or unreadable segment hatched in red. White background, anti-aliased, fonts sized from
 // the picture. The geometry of the last drawing (or layout) stays available for hit tests.
+// Text needs fonts, so a QGuiApplication (the offscreen platform will do) must exist.
 class ProfileRenderer
 {
 public:

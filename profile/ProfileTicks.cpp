@@ -52,7 +52,9 @@ ProfileTicks::Axis ProfileTicks::timeAxis(int totalMinutes, int maxTicks)
     Axis axis;
     axis.high = totalMinutes > 0 ? totalMinutes : 60;
     maxTicks = std::max(1, maxTicks);
-    axis.step = steps[std::size(steps) - 1];
+    // Whole weeks beyond the table.
+    const double week = steps[std::size(steps) - 1];
+    axis.step = std::ceil(axis.high / maxTicks / week) * week;
     for (const int step : steps) {
         if (axis.high / step <= maxTicks) {
             axis.step = step;

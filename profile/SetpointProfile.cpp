@@ -69,6 +69,8 @@ SetpointProfile::Error SetpointProfile::build(const QList<QStringList> &rows,
         return Error::IncompleteParameters;
     if (rows.size() < 2)
         return Error::NoSegments;
+    if (rows.size() - 1 > MaxSegments)
+        return Error::TooManySegments;
     if (!parameters.isEmpty()) {
         m_hasParameters = true;
         m_spLow = parameters.at(0);

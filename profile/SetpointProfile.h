@@ -30,8 +30,9 @@ class SetpointProfile
 public:
     enum class Error {
         None,
-        NoSegments,          // the rows hold no segment row after the header row
-        IncompleteParameters // the range parameters hold 1 to 4 values instead of 5
+        NoSegments,           // the rows hold no segment row after the header row
+        IncompleteParameters, // the range parameters hold 1 to 4 values instead of 5
+        TooManySegments       // more than MaxSegments segment rows
     };
 
     // The lanes time bands go in: T1..T5, then events 1..3 when their type is the time event.
@@ -58,6 +59,8 @@ public:
     };
 
     static constexpr int TimeEventType = 50;
+    // Far beyond any controller program; keeps every run time within an int.
+    static constexpr int MaxSegments = 9999;
 
     // Builds the profile from rows (header row first). parameters: empty when unknown, else the
     // five range parameters (SP1 low limit, SP1 high limit, event types 1 to 3). invalidSegments:

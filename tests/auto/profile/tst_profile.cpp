@@ -253,6 +253,9 @@ void TestProfile::buildErrors_data()
                                  << int(SetpointProfile::Error::NoSegments);
     QTest::newRow("three parameters") << "0,00:10" << QList<qint32>{0, 100, 0}
                                       << int(SetpointProfile::Error::IncompleteParameters);
+    QTest::newRow("too many segments")
+        << QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1) << QList<qint32>()
+        << int(SetpointProfile::Error::TooManySegments);
     QTest::newRow("five parameters")
         << "0,00:10" << QList<qint32>{0, 100, 0, 50, 8} << int(SetpointProfile::Error::None);
 }
@@ -303,6 +306,7 @@ void TestProfile::ticks_data()
     QTest::newRow("quarter hours") << 150 << 10 << 15.0 << "2:30";
     QTest::newRow("two hours") << 855 << 8 << 120.0 << "14:00";
     QTest::newRow("one tick") << 30 << 1 << 30.0 << "30";
+    QTest::newRow("weeks") << 1000000 << 10 << 100800.0 << "15120:00";
 }
 
 void TestProfile::ticks()
