@@ -12,9 +12,6 @@
 
 namespace {
 
-using Ints = QList<int>;
-using Reals = QList<double>;
-
 // The rows of a program written compactly: segments separated by ";", each "SP1,TIME" followed by
 // "title=value" edits of other columns (titles as in the header row). Unnamed cells are "----".
 QList<QStringList> rowsOf(const QString &spec)
@@ -49,12 +46,10 @@ SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters =
     return profile;
 }
 
-template <typename T, typename F> QList<T> collect(const SetpointProfile &profile, F field)
+// One data row of the current test's table.
+template <typename... T> void row(const char *name, T... values)
 {
-    QList<T> values;
-    for (const SetpointProfile::Segment &segment : profile.segments())
-        values << T(field(segment));
-    return values;
+    (QTest::newRow(name) << ... << values);
 }
 
 bool nearColor(QRgb pixel, const QColor &color, int tolerance = 40)
@@ -99,60 +94,41 @@ private slots:
 void TestProfile::layout_data()
 {
     QTest::addColumn<QString>("spec");
-    QTest::addColumn<Ints>("starts");
-    QTest::addColumn<Ints>("ends");
-    QTest::addColumn<Reals>("startSps");
-    QTest::addColumn<Reals>("endSps");
-    QTest::addColumn<Ints>("unreadable");
+    // Per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable.
+    QTest::addColumn<QString>("layout");
 
-    QTest::newRow("ramps from the previous SP1")
-        << rampSoak << Ints{0, 30, 90, 105} << Ints{30, 90, 105, 150} << Reals{100, 100, 300, 300}
-        << Reals{100, 300, 300, 50} << Ints{};
-    QTest::newRow("single segment")
-        << "-40,01:30" << Ints{0} << Ints{90} << Reals{-40} << Reals{-40} << Ints{};
-    QTest::newRow("SP1 unset keeps the previous")
-        << "100,00:10; ----,00:20" << Ints{0, 10} << Ints{10, 30} << Reals{100, 100}
-        << Reals{100, 100} << Ints{};
-    QTest::newRow("zero TIME steps")
-        << "100,00:10; 500,00:00; 500,00:10" << Ints{0, 10, 10} << Ints{10, 10, 20}
-        << Reals{100, 100, 500} << Reals{100, 500, 500} << Ints{};
-    QTest::newRow("TIME beyond 99 hours")
-        << "0,100:00" << Ints{0} << Ints{6000} << Reals{0} << Reals{0} << Ints{};
-    QTest::newRow("unreadable TIME lasts 0")
-        << "100,00:10; 200,ab:cd; 300,00:10" << Ints{0, 10, 10} << Ints{10, 10, 20}
-        << Reals{100, 100, 200} << Reals{100, 200, 300} << Ints{2};
-    QTest::newRow("TIME without colon")
-        << "100,0010" << Ints{0} << Ints{0} << Reals{100} << Reals{100} << Ints{1};
-    QTest::newRow("unreadable SP1 keeps the previous")
-        << "100,00:10; 2x0,00:10" << Ints{0, 10} << Ints{10, 20} << Reals{100, 100}
-        << Reals{100, 100} << Ints{2};
-    QTest::newRow("unset SP1 in segment 1")
-        << "----,00:10" << Ints{0} << Ints{10} << Reals{0} << Reals{0} << Ints{1};
-    QTest::newRow("bad PID1 and event cells")
-        << "10,00:10; 10,00:10,PID1=x,EV3 2nd=1.5" << Ints{0, 10} << Ints{10, 20} << Reals{10, 10}
-        << Reals{10, 10} << Ints{2};
+    row("ramps from the previous SP1", rampSoak,
+        "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
+    row("single segment", "-40,01:30", "0-90:-40>-40");
+    row("SP1 unset keeps the previous", "100,00:10; ----,00:20", "0-10:100>100 10-30:100>100");
+    row("zero TIME steps", "100,00:10; 500,00:00; 500,00:10",
+        "0-10:100>100 10-10:100>500 10-20:500>500");
+    row("TIME beyond 99 hours", "0,100:00", "0-6000:0>0");
+    row("unreadable TIME lasts 0", "100,00:10; 200,ab:cd; 300,00:10",
+        "0-10:100>100 10-10:100>200! 10-20:200>300");
+    row("TIME without colon", "100,0010", "0-0:100>100!");
+    row("unreadable SP1 keeps the previous", "100,00:10; 2x0,00:10", "0-10:100>100 10-20:100>100!");
+    row("unset SP1 in segment 1", "----,00:10", "0-10:0>0!");
+    row("bad PID1 and event cells", "10,00:10; 10,00:10,PID1=x,EV3 2nd=1.5",
+        "0-10:10>10 10-20:10>10!");
 }
 
 void TestProfile::layout()
 {
     QFETCH(QString, spec);
-    QFETCH(Ints, starts);
-    QFETCH(Ints, ends);
-    QFETCH(Reals, startSps);
-    QFETCH(Reals, endSps);
-    QFETCH(Ints, unreadable);
+    QFETCH(QString, layout);
     const SetpointProfile profile = profileOf(spec);
-    QCOMPARE(collect<int>(profile, [](auto &s) { return s.startMinutes; }), starts);
-    QCOMPARE(collect<int>(profile, [](auto &s) { return s.endMinutes; }), ends);
-    QCOMPARE(collect<double>(profile, [](auto &s) { return s.startSp; }), startSps);
-    QCOMPARE(collect<double>(profile, [](auto &s) { return s.endSp; }), endSps);
-    Ints found;
+    QStringList found;
     for (const SetpointProfile::Segment &segment : profile.segments()) {
-        if (segment.unreadable)
-            found << segment.number;
+        found << QStringLiteral("%1-%2:%3>%4%5")
+                     .arg(segment.startMinutes)
+                     .arg(segment.endMinutes)
+                     .arg(segment.startSp)
+                     .arg(segment.endSp)
+                     .arg(segment.unreadable ? "!" : "");
         QCOMPARE(segment.unreadable, !segment.unreadableCells.isEmpty());
     }
-    QCOMPARE(found, unreadable);
+    QCOMPARE(found.join(' '), layout);
     QCOMPARE(profile.totalMinutes(), profile.segments().last().endMinutes);
 }
 
@@ -164,31 +140,26 @@ void TestProfile::bands_data()
 
     const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
     const QString first = QStringLiteral("0,00:30; 0,01:00,");
-    QTest::newRow("on from 1st to 2nd")
-        << first + "T1 1st=0.05,T1 2nd=0.20" << QList<qint32>() << QStringList{"T1 2:35-50"};
-    QTest::newRow("hours.minutes")
-        << first + "T5 1st=0.30,T5 2nd=1" << QList<qint32>() << QStringList{"T5 2:60-90"};
-    QTest::newRow("2nd unset: to the end")
-        << first + "T3 1st=0.10" << QList<qint32>() << QStringList{"T3 2:40-90"};
-    QTest::newRow("1st unset: off") << first + "T2 2nd=0.10" << QList<qint32>() << QStringList{};
-    QTest::newRow("2nd past the end is cut")
-        << first + "T1 1st=0.50,T1 2nd=2.00" << QList<qint32>() << QStringList{"T1 2:80-90"};
-    QTest::newRow("1st past the end") << first + "T1 1st=1.10" << QList<qint32>() << QStringList{};
-    QTest::newRow("2nd not after 1st")
-        << first + "T1 1st=0.20,T1 2nd=0.20" << QList<qint32>() << QStringList{};
-    QTest::newRow("bad cell draws nothing")
-        << first + "T1 1st=0.2x,T2 1st=0.00" << QList<qint32>() << QStringList{"T2 2:30-90"};
-    QTest::newRow("time-type event")
-        << first + "EV2 1st=5,EV2 2nd=15" << ev2Time << QStringList{"EV2 2:35-45"};
-    QTest::newRow("time-type event 5999 is off")
-        << first + "EV2 1st=5999" << ev2Time << QStringList{};
-    QTest::newRow("other event types draw nothing")
-        << first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15" << ev2Time << QStringList{};
-    QTest::newRow("event types unknown")
-        << first + "EV2 1st=5,EV2 2nd=15" << QList<qint32>() << QStringList{};
-    QTest::newRow("lanes of several segments")
-        << "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05" << ev2Time
-        << QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"};
+    row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
+        QStringList{"T1 2:35-50"});
+    row("hours.minutes", first + "T5 1st=0.30,T5 2nd=1", QList<qint32>(),
+        QStringList{"T5 2:60-90"});
+    row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(), QStringList{"T3 2:40-90"});
+    row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
+    row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
+        QStringList{"T1 2:80-90"});
+    row("1st past the end", first + "T1 1st=1.10", QList<qint32>(), QStringList{});
+    row("2nd not after 1st", first + "T1 1st=0.20,T1 2nd=0.20", QList<qint32>(), QStringList{});
+    row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
+        QStringList{"T2 2:30-90"});
+    row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
+    row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
+    row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
+        ev2Time, QStringList{});
+    row("event types unknown", first + "EV2 1st=5,EV2 2nd=15", QList<qint32>(), QStringList{});
+    row("lanes of several segments",
+        "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
+        QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
 }
 
 void TestProfile::bands()
@@ -216,12 +187,10 @@ void TestProfile::programWide_data()
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("unreadable");
 
-    QTest::newRow("SP start") << "P.STA=0,CYCL=0,P.LIN=0,Tag=ANNEAL01" << false << 0 << 0
-                              << "ANNEAL01" << QStringList{};
-    QTest::newRow("PV start, padded tag")
-        << "P.STA=1,CYCL=5,P.LIN=3,Tag=AB   " << true << 5 << 3 << "AB" << QStringList{};
-    QTest::newRow("all unset") << "" << false << -1 << -1 << "" << QStringList{};
-    QTest::newRow("bad CYCL") << "P.STA=1,CYCL=x" << true << -1 << -1 << "" << QStringList{"CYCL"};
+    row("SP start", "P.STA=0,CYCL=0,P.LIN=0,Tag=ANNEAL01", false, 0, 0, "ANNEAL01", QStringList{});
+    row("PV start, padded tag", "P.STA=1,CYCL=5,P.LIN=3,Tag=AB ", true, 5, 3, "AB", QStringList{});
+    row("all unset", "", false, -1, -1, "", QStringList{});
+    row("bad CYCL", "P.STA=1,CYCL=x", true, -1, -1, "", QStringList{"CYCL"});
 }
 
 void TestProfile::programWide()
@@ -249,15 +218,13 @@ void TestProfile::buildErrors_data()
     QTest::addColumn<QList<qint32>>("parameters");
     QTest::addColumn<int>("error");
 
-    QTest::newRow("header only") << "" << QList<qint32>()
-                                 << int(SetpointProfile::Error::NoSegments);
-    QTest::newRow("three parameters") << "0,00:10" << QList<qint32>{0, 100, 0}
-                                      << int(SetpointProfile::Error::IncompleteParameters);
-    QTest::newRow("too many segments")
-        << QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1) << QList<qint32>()
-        << int(SetpointProfile::Error::TooManySegments);
-    QTest::newRow("five parameters")
-        << "0,00:10" << QList<qint32>{0, 100, 0, 50, 8} << int(SetpointProfile::Error::None);
+    row("header only", "", QList<qint32>(), int(SetpointProfile::Error::NoSegments));
+    row("three parameters", "0,00:10", QList<qint32>{0, 100, 0},
+        int(SetpointProfile::Error::IncompleteParameters));
+    row("too many segments", QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1),
+        QList<qint32>(), int(SetpointProfile::Error::TooManySegments));
+    row("five parameters", "0,00:10", QList<qint32>{0, 100, 0, 50, 8},
+        int(SetpointProfile::Error::None));
 }
 
 void TestProfile::buildErrors()
@@ -277,12 +244,12 @@ void TestProfile::lookUp_data()
     QTest::addColumn<int>("segment");
     QTest::addColumn<double>("sp");
 
-    QTest::newRow("start") << 0.0 << 1 << 100.0;
-    QTest::newRow("boundary belongs to the later") << 30.0 << 2 << 100.0;
-    QTest::newRow("middle of a ramp") << 60.0 << 2 << 200.0;
-    QTest::newRow("end") << 150.0 << 4 << 50.0;
-    QTest::newRow("before") << -1.0 << 0 << 100.0;
-    QTest::newRow("after") << 151.0 << 0 << 50.0;
+    row("start", 0.0, 1, 100.0);
+    row("boundary belongs to the later", 30.0, 2, 100.0);
+    row("middle of a ramp", 60.0, 2, 200.0);
+    row("end", 150.0, 4, 50.0);
+    row("before", -1.0, 0, 100.0);
+    row("after", 151.0, 0, 50.0);
 }
 
 void TestProfile::lookUp()
@@ -302,11 +269,11 @@ void TestProfile::ticks_data()
     QTest::addColumn<double>("step");
     QTest::addColumn<QString>("lastLabel");
 
-    QTest::newRow("short program in minutes") << 45 << 10 << 5.0 << "45";
-    QTest::newRow("quarter hours") << 150 << 10 << 15.0 << "2:30";
-    QTest::newRow("two hours") << 855 << 8 << 120.0 << "14:00";
-    QTest::newRow("one tick") << 30 << 1 << 30.0 << "30";
-    QTest::newRow("weeks") << 1000000 << 10 << 100800.0 << "15120:00";
+    row("short program in minutes", 45, 10, 5.0, "45");
+    row("quarter hours", 150, 10, 15.0, "2:30");
+    row("two hours", 855, 8, 120.0, "14:00");
+    row("one tick", 30, 1, 30.0, "30");
+    row("weeks", 1000000, 10, 100800.0, "15120:00");
 }
 
 void TestProfile::ticks()
@@ -338,10 +305,10 @@ void TestProfile::curvePixels_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("spec");
 
-    QTest::newRow("report size") << QSize(1200, 700) << rampSoak;
-    QTest::newRow("small, with lanes and limits")
-        << QSize(420, 260) << "100,00:30,T1 1st=0.00; 300,01:00,EV2 1st=5,EV2 2nd=10; 300,00:15";
-    QTest::newRow("single segment, wide") << QSize(1600, 300) << "-40,01:30";
+    row("report size", QSize(1200, 700), rampSoak);
+    row("small, with lanes and limits", QSize(420, 260),
+        "100,00:30,T1 1st=0.00; 300,01:00,EV2 1st=5,EV2 2nd=10; 300,00:15");
+    row("single segment, wide", QSize(1600, 300), "-40,01:30");
 }
 
 void TestProfile::curvePixels()
@@ -385,11 +352,11 @@ void TestProfile::hitTest_data()
     QTest::addColumn<bool>("inLane");
     QTest::addColumn<int>("segment");
 
-    QTest::newRow("first segment") << 10.0 << false << 1;
-    QTest::newRow("ramp") << 60.0 << false << 2;
-    QTest::newRow("lane of the last segment") << 140.0 << true << 4;
-    QTest::newRow("left of the plot") << -20.0 << false << 0;
-    QTest::newRow("right of the plot") << 170.0 << false << 0;
+    row("first segment", 10.0, false, 1);
+    row("ramp", 60.0, false, 2);
+    row("lane of the last segment", 140.0, true, 4);
+    row("left of the plot", -20.0, false, 0);
+    row("right of the plot", 170.0, false, 0);
 }
 
 void TestProfile::hitTest()
@@ -413,9 +380,8 @@ void TestProfile::markedSegments_data()
     QTest::addColumn<QString>("spec");
     QTest::addColumn<QSet<int>>("invalid");
 
-    QTest::newRow("invalid") << rampSoak << QSet<int>{3};
-    QTest::newRow("unreadable") << "100,00:30; 300,01:00; 300,00:15,PID1=?; 50,00:45"
-                                << QSet<int>();
+    row("invalid", rampSoak, QSet<int>{3});
+    row("unreadable", "100,00:30; 300,01:00; 300,00:15,PID1=?; 50,00:45", QSet<int>());
 }
 
 void TestProfile::markedSegments()
@@ -453,8 +419,8 @@ void TestProfile::files_data()
     QTest::addColumn<bool>("svg");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("PNG") << false << QSize(1200, 700);
-    QTest::newRow("SVG") << true << QSize(800, 450);
+    row("PNG", false, QSize(1200, 700));
+    row("SVG", true, QSize(800, 450));
 }
 
 void TestProfile::files()
