@@ -1,0 +1,3 @@
+#include "ProfileLogging.h"
+
+Q_LOGGING_CATEGORY(lcProfile, "dcp30.profile", QtCriticalMsg)
