@@ -27,6 +27,7 @@ struct Result
     int exitCode = -1;
     QString out;
     QString err;
+    QByteArray outBytes; // stdout as it came, for output that is not UTF-8 text
 
     // stdout lines that start with label + ": ", the label removed ("error log" etc.).
     QStringList labelled(const QString &label) const
@@ -83,7 +84,8 @@ inline Result run(const QStringList &arguments, int timeoutMs = 60000,
         process.waitForFinished(5000);
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.outBytes = process.readAllStandardOutput();
+    result.out = QString::fromUtf8(result.outBytes);
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
 }

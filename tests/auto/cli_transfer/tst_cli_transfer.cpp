@@ -4,18 +4,59 @@
 
 #include "CliSupport.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <csignal>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using CliProcess::words;
 
 namespace {
 
-QString programFile(int program)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
-    return ProgramFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs the tool in the background for tests that act on it while it runs.
+struct Background
+{
+    QProcess process;
+    QElapsedTimer clock;
+    void start(const QStringList &arguments, const QString &directory)
+    {
+        process.setWorkingDirectory(directory);
+        process.start(CliProcess::binary(), arguments);
+        process.waitForStarted(10000);
+        clock.start();
+    }
+    void signal(int number) { ::kill(pid_t(process.processId()), number); }
+    // The exit code, or -1 when it did not end normally within timeoutMs.
+    int wait(int timeoutMs)
+    {
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished(5000);
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
+};
 
 } // namespace
 
@@ -29,11 +70,18 @@ private slots:
     void commandLine();
     void pluginFilesMissing_data();
     void pluginFilesMissing();
-    void readLeavesProgramFile();
+    void readDeliversProgramFile();
     void readFailures_data();
     void readFailures();
     void writeFaultReportsLog();
-    void writeWithoutProgramFileReportsMessage();
+    void refusedLogGetsHint();
+    void outputTargets_data();
+    void outputTargets();
+    void fullDiskKeepsOldFile();
+    void concurrentRunsNeverMix();
+    void interrupted_data();
+    void interrupted();
+    void closeCommand();
 
 private:
     QTemporaryDir m_dir;
@@ -194,29 +242,25 @@ void tst_CliTransfer::pluginFilesMissing()
     }
 }
 
-void tst_CliTransfer::readLeavesProgramFile()
+void tst_CliTransfer::readDeliversProgramFile()
 {
-    QFile::remove(programFile(3));
     // An error log of an earlier run is neither reported nor touched by a clean read.
-    const QString log = ProgramFiles::errorLog("READ", 3);
-    QFile old(log);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("Program 1:\r\nFrom an earlier run.");
-    old.close();
+    const QString oldLog = m_dir.filePath("READ_PROG_3_ERROR.txt");
+    QVERIFY(writeFile(oldLog, "Program 1:\r\nFrom an earlier run."));
+    QFile::remove(ProgramFiles::appFile("PROG_3.txt"));
 
     // A relative --out is relative to the caller's working directory.
     const CliProcess::Result result =
         CliProcess::run(words("read --program 3 --segments 3 --out copy.txt"), 60000, m_dir.path());
     QVERIFY2(result.finished && result.exitCode == 0, result.describe());
-    QCOMPARE(result.labelled("program file"), QStringList{programFile(3)});
-    QCOMPARE(result.labelled("copied to"), QStringList{m_dir.filePath("copy.txt")});
+    QCOMPARE(result.labelled("program file"), QStringList{m_dir.filePath("copy.txt")});
     QVERIFY2(result.labelled("error log").isEmpty(), result.describe());
-    QVERIFY2(!result.err.contains(QLatin1String("earlier run")), result.describe());
-    QCOMPARE(ProgramFiles::logLines(log), QStringList({"Program 1:", "From an earlier run."}));
-
-    const QList<QStringList> expected = ProgramFiles::demoRows(3, 3);
-    QCOMPARE(ProgramFiles::load(programFile(3)), expected);
-    QCOMPARE(ProgramFiles::load(m_dir.filePath("copy.txt")), expected);
+    QVERIFY2(result.err.contains("via the built-in simulated controller (sim) done"),
+             result.describe());
+    QCOMPARE(ProgramFiles::logLines(oldLog), QStringList({"Program 1:", "From an earlier run."}));
+    QCOMPARE(ProgramFiles::load(m_dir.filePath("copy.txt")), ProgramFiles::demoRows(3, 3));
+    // Nothing is staged where other runs would find it.
+    QVERIFY(!QFile::exists(ProgramFiles::appFile("PROG_3.txt")));
 }
 
 void tst_CliTransfer::readFailures_data()
@@ -224,19 +268,20 @@ void tst_CliTransfer::readFailures_data()
     QTest::addColumn<int>("program");
     QTest::addColumn<QString>("options");
     QTest::addColumn<QStringList>("log");
-    QTest::addColumn<int>("savedSegments"); // -1: no program file saved
+    QTest::addColumn<int>("handedOver"); // segments in --out; -1: --out left as it was
     const QString noData =
         QStringLiteral("Program number or segment number is in error. No program in the segment.");
-    // The controller answered, so a program file (the header row only) is saved.
     QTest::newRow("empty program")
-        << 6 << "--quiet" << QStringList{"Program 1:", "Seg1:" + noData, "Seg2:" + noData} << 0;
-    // --retries 0 instead of the default: a single failed open, nothing saved.
+        << 6 << "--quiet" << QStringList{"Program 1:", "Seg1:" + noData, "Seg2:" + noData} << -1;
+    QTest::newRow("empty program, partial kept")
+        << 6 << "--quiet --keep-partial"
+        << QStringList{"Program 1:", "Seg1:" + noData, "Seg2:" + noData} << 0;
     QTest::newRow("open never answered, no retries")
         << 1 << "--fault open-read:no-reply --retries 0"
         << QStringList{"Program 1:", "Opening the Program 1 file fail. Error Code 1."} << -1;
-    // The repeated block succeeds, so the program is saved although the read reports an error.
-    QTest::newRow("one garbled block, repeated")
-        << 1 << "--fault block-read:nth=2:garbled"
+    // The repeated block succeeds: the program is right, but the read reports an error.
+    QTest::newRow("one garbled block, repeated, kept")
+        << 1 << "--fault block-read:nth=2:garbled --keep-partial"
         << QStringList{"Program 1:", "Reading the Program 1 file fail. Error Code 1."} << 2;
 }
 
@@ -245,40 +290,42 @@ void tst_CliTransfer::readFailures()
     QFETCH(int, program);
     QFETCH(QString, options);
     QFETCH(QStringList, log);
-    QFETCH(int, savedSegments);
-    const QString logFile = ProgramFiles::errorLog("READ", program);
-    QFile::remove(programFile(program));
-    QFile::remove(logFile);
-
+    QFETCH(int, handedOver);
+    const QString out = m_dir.filePath("out.txt");
+    QVERIFY(writeFile(out, "previous"));
     const CliProcess::Result result = CliProcess::run(
-        words(QStringLiteral("read --program %1 --segments 2 ").arg(program) + options));
+        words(QStringLiteral("read --out out.txt --program %1 --segments 2 ").arg(program) +
+              options),
+        60000, m_dir.path());
     QVERIFY2(result.finished && result.exitCode == 1, result.describe());
+    const QString logFile = m_dir.filePath(QStringLiteral("READ_PROG_%1_ERROR.txt").arg(program));
     QCOMPARE(result.labelled("error log"), QStringList{logFile});
     QCOMPARE(ProgramFiles::logLines(logFile), log);
-    // The content is on stderr as well, below a line naming the log.
+    // The content is on stderr as well, and the controller's file was closed after the failure.
     QVERIFY2(result.err.contains(log.join(QLatin1Char('\n'))), result.describe());
-    if (savedSegments < 0) {
-        QVERIFY(!QFile::exists(programFile(program)));
+    QVERIFY2(
+        result.err.contains(QStringLiteral("sent the close command for program %1").arg(program)),
+        result.describe());
+    if (handedOver < 0) {
+        QCOMPARE(readFile(out), QByteArray("previous"));
         QVERIFY(result.labelled("program file").isEmpty());
     } else {
-        QCOMPARE(result.labelled("program file"), QStringList{programFile(program)});
-        if (savedSegments > 0)
-            QCOMPARE(ProgramFiles::load(programFile(program)),
-                     ProgramFiles::demoRows(program, savedSegments));
+        QCOMPARE(result.labelled("program file"), QStringList{out});
+        QCOMPARE(ProgramFiles::load(out), ProgramFiles::demoRows(program, handedOver));
     }
 }
 
 void tst_CliTransfer::writeFaultReportsLog()
 {
-    const QString log = ProgramFiles::errorLog("WRITE", 4);
-    QFile::remove(log);
     const QString source = m_dir.filePath("anneal.txt");
     QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 2), source));
+    const QByteArray before = readFile(source);
     const CliProcess::Result result = CliProcess::run(
         words("write --program 4 --segments 2 --fault block-write:nth=1:count=2:no-reply "
-              "--retries 1 --csv") +
-        QStringList{source});
+              "--retries 1 --csv anneal.txt"),
+        60000, m_dir.path());
     QVERIFY2(result.finished && result.exitCode == 1, result.describe());
+    const QString log = m_dir.filePath("WRITE_PROG_4_ERROR.txt");
     QCOMPARE(result.labelled("error log"), QStringList{log});
     const QString fail = QStringLiteral("Write File Fail. Error Code 21.");
     // The repeated attempt finds the controller file still open (the failed attempt does not
@@ -286,19 +333,187 @@ void tst_CliTransfer::writeFaultReportsLog()
     QCOMPARE(ProgramFiles::logLines(log),
              QStringList({"Program 1:", fail, fail, "",
                           "The retry time of writing the Program 4 file is over 1 times."}));
+    QCOMPARE(readFile(source), before);
 }
 
-void tst_CliTransfer::writeWithoutProgramFileReportsMessage()
+void tst_CliTransfer::refusedLogGetsHint()
 {
-    QFile::remove(programFile(9));
-    QFile::remove(ProgramFiles::errorLog("WRITE", 9));
-    const CliProcess::Result result = CliProcess::run(words("write --program 9 --segments 1"));
+    const CliProcess::Result result = CliProcess::run(
+        words("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50"), 60000,
+        m_dir.path());
     QVERIFY2(result.finished && result.exitCode == 1, result.describe());
-    QVERIFY2(result.err.contains(
-                 QLatin1String("DCP30: File cannot be opened.\nPlease select the right file.")),
-             result.describe());
-    QVERIFY(result.labelled("error log").isEmpty());
-    QVERIFY(!QFile::exists(ProgramFiles::errorLog("WRITE", 9)));
+    QVERIFY2(result.err.contains("File is already open."), result.describe());
+    QVERIFY2(result.err.contains("\"dcp30 close --program 2\""), result.describe());
+}
+
+void tst_CliTransfer::outputTargets_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err"); // in stderr when the exit code is not 0
+    QTest::newRow("standard output") << "-" << 0 << "";
+    QTest::newRow("character device, written into") << "/dev/null" << 0 << "";
+    QTest::newRow("fifo, written into") << "fifo" << 0 << "";
+    QTest::newRow("full device") << "/dev/full" << 3 << "No space left on device";
+}
+
+void tst_CliTransfer::outputTargets()
+{
+    QFETCH(QString, target);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    const QString path = target == "fifo" ? m_dir.filePath("fifo") : target;
+    QByteArray fromFifo;
+    QThread reader;
+    if (target == "fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        QObject::connect(&reader, &QThread::started, [&] {
+            QFile fifo(path);
+            if (fifo.open(QIODevice::ReadOnly))
+                fromFifo = fifo.readAll();
+        });
+        reader.start();
+    }
+    const CliProcess::Result result =
+        CliProcess::run(QStringList{"read", "--program", "2", "--segments", "2", "--out", path},
+                        60000, m_dir.path());
+    reader.wait(10000);
+    QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+    if (exitCode != 0) {
+        QVERIFY2(result.err.contains(err), result.describe());
+        return;
+    }
+    QFile expected(m_dir.filePath("expected.txt"));
+    QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(2, 2), expected.fileName()));
+    if (target == "-")
+        QCOMPARE(result.outBytes, readFile(expected.fileName()));
+    const QFileInfo info(path);
+    if (target == "fifo")
+        QCOMPARE(fromFifo, readFile(expected.fileName()));
+    else if (target != "-")
+        QVERIFY(!info.isFile()); // still the device it was
+}
+
+// A file system with no room left: the old --out file stays whole and the cause is named.
+void tst_CliTransfer::fullDiskKeepsOldFile()
+{
+    const QString mountPoint = m_dir.filePath("small");
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("cannot mount a small file system here (needs root)");
+    const QString out = mountPoint + "/PROG_2.txt";
+    const QByteArray previous = QByteArray("an older program, kept whole");
+    QVERIFY(writeFile(out, previous));
+    QFile filler(mountPoint + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush())
+        ;
+    filler.close();
+    const CliProcess::Result result =
+        CliProcess::run(QStringList{"read", "--program", "2", "--segments", "3", "--out", out},
+                        60000, m_dir.path());
+    const QByteArray after = readFile(out);
+    ::umount(QFile::encodeName(mountPoint).constData());
+    QVERIFY2(result.finished && result.exitCode == 3, result.describe());
+    QVERIFY2(result.err.contains("No space left on device"), result.describe());
+    QCOMPARE(after, previous);
+}
+
+// Two runs on two controllers at once, same program number: each gets its own controller's
+// program, because each run keeps its files in a directory of its own.
+void tst_CliTransfer::concurrentRunsNeverMix()
+{
+    SimulatorProcess first;
+    SimulatorProcess second;
+    QVERIFY(first.start({"--tcp", "0"}));
+    QVERIFY(second.start({"--tcp", "0"}));
+    const QList<QStringList> programs[2] = {ProgramFiles::demoRows(1, 3),
+                                            ProgramFiles::demoRows(2, 3)};
+    const QString ports[2] = {first.where(), second.where()};
+    for (int i = 0; i < 2; ++i) {
+        const QString source = m_dir.filePath(QStringLiteral("source%1.txt").arg(i));
+        QVERIFY(ProgramFiles::save(programs[i], source));
+        const CliProcess::Result written =
+            CliProcess::run(words("write --program 5 --segments 3 --quiet --csv") +
+                            QStringList{source, "--port", ports[i]});
+        QVERIFY2(written.finished && written.exitCode == 0, written.describe());
+    }
+    for (int round = 0; round < 3; ++round) {
+        Background runs[2];
+        for (int i = 0; i < 2; ++i)
+            runs[i].start(words(QStringLiteral("read --program 5 --segments 3 --quiet --out "
+                                               "r%1-%2.txt --port ")
+                                    .arg(round)
+                                    .arg(i)) +
+                              QStringList{ports[i]},
+                          m_dir.path());
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(runs[i].wait(60000), 0);
+            QCOMPARE(
+                ProgramFiles::load(m_dir.filePath(QStringLiteral("r%1-%2.txt").arg(round).arg(i))),
+                programs[i]);
+        }
+    }
+}
+
+void tst_CliTransfer::interrupted_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("twice");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Ctrl+C") << int(SIGINT) << false << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false << 143;
+    QTest::newRow("Ctrl+C twice") << int(SIGINT) << true << 130;
+}
+
+// A read stopped half way: the tool closes the controller's file, so the next read works, and
+// leaves --out alone. A second Ctrl+C does not wait for the close.
+void tst_CliTransfer::interrupted()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, twice);
+    QFETCH(int, exitCode);
+    SimulatorProcess simulator;
+    // With twice, the close is never answered, so only the second signal can end the wait.
+    QVERIFY(simulator.start(twice ? QStringList{"--tcp", "0", "--fault", "close:no-reply"}
+                                  : QStringList{"--tcp", "0"}));
+    Background run;
+    run.start(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
+                  QStringList{simulator.where()},
+              m_dir.path());
+    QTest::qWait(1200);
+    run.signal(signalNumber);
+    if (twice) {
+        QTest::qWait(500);
+        run.signal(signalNumber);
+    }
+    QCOMPARE(run.wait(twice ? 3000 : 15000), exitCode);
+    QVERIFY(!QFile::exists(m_dir.filePath("p.txt")));
+    if (twice)
+        return;
+    const QString err = run.err();
+    QVERIFY2(err.contains("the read was stopped and the controller's program file 2 closed"),
+             qPrintable(err));
+    const CliProcess::Result again =
+        CliProcess::run(words("read --program 2 --segments 1 --quiet --out q.txt --port") +
+                            QStringList{simulator.where()},
+                        60000, m_dir.path());
+    QVERIFY2(again.finished && again.exitCode == 0, again.describe());
+}
+
+// "dcp30 close" sends exactly one close frame for the program.
+void tst_CliTransfer::closeCommand()
+{
+    SimulatorProcess simulator;
+    QVERIFY(simulator.start({"--tcp", "0", "--verbose"}));
+    const CliProcess::Result result =
+        CliProcess::run(words("close --program 7 --port") + QStringList{simulator.where()});
+    QVERIFY2(result.finished && result.exitCode == 0, result.describe());
+    QVERIFY2(result.err.contains("sent the close command for program 7"), result.describe());
+    QCOMPARE(simulator.stop(SIGTERM), 0);
+    const QString trace = simulator.errorOutput();
+    QCOMPARE(trace.count("-> <STX>"), 1);
+    QVERIFY2(trace.contains("-> <STX>0100XFC,7<ETX><CR><LF>"), qPrintable(trace));
 }
 
 QTEST_GUILESS_MAIN(tst_CliTransfer)
