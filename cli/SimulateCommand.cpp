@@ -37,6 +37,15 @@ QString SimulateCommand::faultHelp()
 
 int SimulateCommand::run(const QStringList &arguments)
 {
+    Options options;
+    const int parsed = parseOptions(arguments, options);
+    if (parsed >= 0)
+        return parsed;
+    return serve(options);
+}
+
+int SimulateCommand::parseOptions(const QStringList &arguments, Options &options)
+{
     CommandLine line(
         QStringLiteral("simulate"),
         {QStringLiteral("simulate (--pty | --tcp PORTNUMBER) [--fault RULE]...")},
@@ -63,22 +72,25 @@ int SimulateCommand::run(const QStringList &arguments)
     const int parsed = line.parseCommand(arguments);
     if (parsed >= 0)
         return parsed;
-    const bool pty = line.isSet(QStringLiteral("pty"));
-    const bool tcp = line.isSet(QStringLiteral("tcp"));
-    if (pty == tcp)
+    options.pty = line.isSet(QStringLiteral("pty"));
+    if (options.pty == line.isSet(QStringLiteral("tcp")))
         return line.badArguments(QStringLiteral("give either --pty or --tcp PORTNUMBER"));
-    int tcpPort = 0;
     int seed = 1;
-    if ((tcp && !line.intValue(QStringLiteral("tcp"), 0, 65535, tcpPort)) ||
+    if ((!options.pty && !line.intValue(QStringLiteral("tcp"), 0, 65535, options.tcpPort)) ||
         !line.intValue(QStringLiteral("seed"), 0, INT_MAX, seed))
         return line.badArguments();
-    FaultPlan plan;
     QString reason;
-    if (!FaultPlan::parse(line.values(QStringLiteral("fault")), plan, &reason, quint32(seed)))
+    if (!FaultPlan::parse(line.values(QStringLiteral("fault")), options.plan, &reason,
+                          quint32(seed)))
         return line.badArguments(QStringLiteral("--fault: %1").arg(reason));
-    const bool quiet = line.isSet(QStringLiteral("quiet"));
+    options.verbose = line.isSet(QStringLiteral("verbose"));
+    options.quiet = line.isSet(QStringLiteral("quiet"));
+    return -1;
+}
 
-    SimulatorServer server(plan, line.isSet(QStringLiteral("verbose")));
+int SimulateCommand::serve(const Options &options)
+{
+    SimulatorServer server(options.plan, options.verbose);
     SignalWatcher watcher;
     if (!watcher.isValid()) {
         Console::error(QStringLiteral("dcp30: cannot watch for interrupts"));
@@ -91,29 +103,30 @@ int SimulateCommand::run(const QStringList &arguments)
     });
 
     QString where;
-    if (pty) {
+    QString reason;
+    if (options.pty) {
         if (!server.startPty(&where, &reason)) {
             Console::error(QStringLiteral("dcp30: %1").arg(reason));
             return ExitCode::CannotOpen;
         }
     } else {
         quint16 bound = 0;
-        if (!server.startTcp(quint16(tcpPort), &bound, &reason)) {
+        if (!server.startTcp(quint16(options.tcpPort), &bound, &reason)) {
             Console::error(QStringLiteral("dcp30: %1").arg(reason));
             return ExitCode::CannotOpen;
         }
         where = QStringLiteral("tcp:127.0.0.1:%1").arg(bound);
     }
     Console::out(where);
-    if (!quiet) {
+    if (!options.quiet) {
         Console::error(
             QStringLiteral("dcp30: simulated DCP31/32 on %1; end it with Ctrl+C").arg(where));
-        for (const QString &rule : plan.ruleTexts())
+        for (const QString &rule : options.plan.ruleTexts())
             Console::error(QStringLiteral("dcp30: fault %1").arg(rule));
     }
 
     QCoreApplication::exec();
-    if (!quiet)
+    if (!options.quiet)
         Console::error(QStringLiteral("dcp30: simulator stopped (signal %1) after %2 requests")
                            .arg(caught)
                            .arg(server.faultPlan().exchangeCount()));

@@ -133,6 +133,136 @@ private:
 // a million delimiters does not bring a million caches with it.
 constexpr size_t MaxRecentColumns = 1024;
 
+// The piece of text that span marks.
+QStringView textOf(QStringView text, Span span)
+{
+    return text.mid(span.start, span.size);
+}
+
+// The whole text of the stream, decoded in one go; the stream drops every carriage return, as it
+// does line by line.
+QString readText(QTextStream &stream)
+{
+    QString text;
+    if (const QIODevice *device = stream.device()) {
+        // Room for a UTF-16 file (two bytes a character); other encodings grow the text as needed.
+        const qint64 bytes = device->size() - device->pos();
+        if (bytes > 0 && bytes < std::numeric_limits<int>::max())
+            text.reserve(int(bytes / 2 + 1));
+    }
+    // Read in slices so that the stream's own buffer stays small; nothing is lost between them.
+    while (!stream.atEnd())
+        text += stream.read(ReadSlice);
+    return text;
+}
+
+// The lines of text, cut at each line feed, which is not part of its line; the last line needs no
+// line feed.
+QVector<Span> cutLines(const QString &text)
+{
+    QVector<Span> lines;
+    const QChar *begin = text.constData();
+    const QChar *end = begin + text.size();
+    const QChar *start = begin;
+    for (const QChar *ch = begin; ch < end; ++ch) {
+        if (*ch == QLatin1Char('\n')) {
+            lines.append({int(start - begin), int(ch - start)});
+            start = ch + 1;
+        }
+    }
+    if (start < end)
+        lines.append({int(start - begin), int(end - start)});
+    return lines;
+}
+
+// The number of cells line holds when cut at delimiter.
+int cellCount(QStringView line, QStringView delimiter)
+{
+    QVector<Span> pieces;
+    splitLine(line, 0, delimiter, pieces);
+    return pieces.size();
+}
+
+// Where the parse of the rows stands: the decoded text, its lines, the delimiter of this load and
+// the line being read. The pieces of that line are kept apart: the cutting takes their address,
+// so the compiler can keep a cursor whose address is never taken in registers while the cells
+// are made.
+struct RowCursor
+{
+    QStringView text;
+    const QVector<Span> &lines;
+    QStringView delimiter;
+    int line;
+};
+
+// Cuts the cursor's line into pieces.
+inline void splitCurrentLine(const RowCursor &at, QVector<Span> &pieces)
+{
+    const Span line = at.lines.at(at.line);
+    splitLine(textOf(at.text, line), line.start, at.delimiter, pieces);
+}
+
+// Appends the cell of an unquoted piece, shared with an equal recent cell of its column.
+void appendPlainCell(QStringList &row, QStringView piece, std::vector<RecentCells> &recent)
+{
+    const size_t column = size_t(row.size());
+    if (piece.isEmpty() || column >= MaxRecentColumns) {
+        row.append(cellOf(piece));
+        return;
+    }
+    if (column >= recent.size())
+        recent.resize(column + 1);
+    row.append(recent[column].cell(piece));
+}
+
+// Appends the quoted field that opens with piece j of the cursor's line, taking further pieces and
+// lines until it is closed; j, pieces and the cursor end at its last piece. False when the text
+// ends first.
+bool appendQuotedField(QStringList &row, RowCursor &at, QVector<Span> &pieces, int &j)
+{
+    // The pieces of a quoted field, with the delimiters and line feeds between them, lie next to
+    // each other in the text: the field is the text from its first piece to the last one taken,
+    // so nothing is copied until the cell is made.
+    const int fieldStart = pieces.at(j).start;
+    auto fieldUpTo = [&](const Span &last) {
+        return at.text.mid(fieldStart, last.start + last.size - fieldStart);
+    };
+    qsizetype quotes = countQuotes(textOf(at.text, pieces.at(j)));
+    while (!isClosedField(fieldUpTo(pieces.at(j)), quotes)) {
+        if (j + 1 < pieces.size()) {
+            ++j;
+            quotes += countQuotes(textOf(at.text, pieces.at(j)));
+            continue;
+        }
+        // The field goes on in the next line, whose remaining pieces follow it.
+        if (at.line + 1 >= at.lines.size())
+            return false;
+        ++at.line;
+        splitCurrentLine(at, pieces);
+        j = 0;
+        quotes += countQuotes(textOf(at.text, pieces.at(0)));
+    }
+    row.append(unquoteField(fieldUpTo(pieces.at(j))));
+    return true;
+}
+
+// Reads the row that starts at the cursor's line into row; the cursor ends at the last line the
+// row used. False when a quoted field is still open at the end of the text.
+bool readRow(RowCursor &at, QVector<Span> &pieces, std::vector<RecentCells> &recent,
+             QStringList &row)
+{
+    splitCurrentLine(at, pieces);
+    row.reserve(pieces.size());
+    for (int j = 0; j < pieces.size(); ++j) {
+        const QStringView piece = textOf(at.text, pieces.at(j));
+        if (piece.isEmpty() || piece.front() != Quote)
+            appendPlainCell(row, piece, recent);
+        else if (!appendQuotedField(row, at, pieces, j))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 KCSVLoader::KCSVLoader(QWidget *parentWidget) : KCSVInterface(parentWidget) {}
@@ -246,137 +376,73 @@ void KCSVLoader::report(const QString &title, const QString &text)
 
 void KCSVLoader::readContent(QTextStream &stream, QStringList &errors, QStringList &warnings)
 {
-    // All lines first: the text is decoded in one go (the stream drops every carriage return, as
-    // it does line by line) and cut at each line feed, which is not part of its line; the last
-    // line needs no line feed. The lines stay pieces of that one text.
-    QString text;
-    if (const QIODevice *device = stream.device()) {
-        // Room for a UTF-16 file (two bytes a character); other encodings grow the text as needed.
-        const qint64 bytes = device->size() - device->pos();
-        if (bytes > 0 && bytes < std::numeric_limits<int>::max())
-            text.reserve(int(bytes / 2 + 1));
-    }
-    // Read in slices so that the stream's own buffer stays small; nothing is lost between them.
-    while (!stream.atEnd())
-        text += stream.read(ReadSlice);
-    const QStringView all(text);
-    QVector<Span> lines;
-    {
-        const QChar *begin = text.constData();
-        const QChar *end = begin + text.size();
-        const QChar *start = begin;
-        for (const QChar *ch = begin; ch < end; ++ch) {
-            if (*ch == QLatin1Char('\n')) {
-                lines.append({int(start - begin), int(ch - start)});
-                start = ch + 1;
-            }
-        }
-        if (start < end)
-            lines.append({int(start - begin), int(end - start)});
-    }
-    auto lineAt = [&](int index) {
-        const Span line = lines.at(index);
-        return all.mid(line.start, line.size);
-    };
-
-    if (lines.size() < 2) {
+    // All lines first: the lines stay pieces of the one decoded text.
+    const QString text = readText(stream);
+    const QVector<Span> lines = cutLines(text);
+    const int lineCount = lines.size();
+    if (lineCount < 2) {
         errors.append(tr("No content found in the imported file."));
         return;
     }
-    emit updateStatus(QStringLiteral("total lines"), lines.size());
+    emit updateStatus(QStringLiteral("total lines"), lineCount);
 
     rows.clear();
-    rows.reserve(lines.size());
-
+    rows.reserve(lineCount);
     // A replacement chosen by the header check applies to this load only.
     QString delim = delimiter();
-    QVector<Span> pieces;
-    const QString firstLine = lineAt(0).toString();
-    splitLine(firstLine, 0, delim, pieces);
-    int headerCount = pieces.size();
-    if (firstLine.size() / 5 > headerCount) {
-        if (checkHeaderDelimiter(firstLine, errors, delim))
-            return;
-    }
-    if (delimiterReplaced) {
-        splitLine(firstLine, 0, delim, pieces);
-        headerCount = pieces.size();
-    }
+    int headerCount = 0;
+    if (!readHeaderCount(textOf(text, lines.at(0)), errors, delim, headerCount))
+        return;
 
-    auto pieceAt = [&](int index) {
-        const Span piece = pieces.at(index);
-        return all.mid(piece.start, piece.size);
-    };
-    const int lineCount = lines.size();
+    RowCursor at{text, lines, delim, 0};
+    QVector<Span> pieces;
     std::vector<RecentCells> recent;
-    int i = 0;
-    while (i < lineCount) {
-        if (lines.at(i).size == 0) {
-            ++i;
+    while (at.line < lineCount) {
+        if (lines.at(at.line).size == 0) {
+            ++at.line;
             continue;
         }
-
-        splitLine(lineAt(i), lines.at(i).start, delim, pieces);
         QStringList row;
-        row.reserve(pieces.size());
-        for (int j = 0; j < pieces.size(); ++j) {
-            const QStringView piece = pieceAt(j);
-            if (piece.isEmpty() || piece.front() != Quote) {
-                const size_t column = size_t(row.size());
-                if (piece.isEmpty() || column >= MaxRecentColumns) {
-                    row.append(cellOf(piece));
-                    continue;
-                }
-                if (column >= recent.size())
-                    recent.resize(column + 1);
-                row.append(recent[column].cell(piece));
-                continue;
-            }
-
-            // The pieces of a quoted field, with the delimiters and line feeds between them, lie
-            // next to each other in the text: the field is the text from its first piece to the
-            // last one taken, so nothing is copied until the cell is made.
-            const int fieldStart = pieces.at(j).start;
-            auto fieldUpTo = [&](const Span &last) {
-                return all.mid(fieldStart, last.start + last.size - fieldStart);
-            };
-            qsizetype quotes = countQuotes(piece);
-            while (!isClosedField(fieldUpTo(pieces.at(j)), quotes)) {
-                if (j + 1 < pieces.size()) {
-                    ++j;
-                    quotes += countQuotes(pieceAt(j));
-                    continue;
-                }
-                // The field goes on in the next line, whose remaining pieces follow it.
-                if (i + 1 >= lineCount) {
-                    errors.append(tr("Format error at line %1").arg(i + 2));
-                    return;
-                }
-                ++i;
-                splitLine(lineAt(i), lines.at(i).start, delim, pieces);
-                j = 0;
-                quotes += countQuotes(pieceAt(0));
-            }
-            row.append(unquoteField(fieldUpTo(pieces.at(j))));
+        if (!readRow(at, pieces, recent, row)) {
+            errors.append(tr("Format error at line %1").arg(at.line + 2));
+            return;
         }
-
-        // i is the last line this row used; the header's own line is never compared.
-        if (i >= 1 && row.size() != headerCount) {
-            status = ColumnMismatch;
-            if (row.size() > headerCount) {
-                warnings.append(tr("Line %1 is %2 columns more of header.")
-                                    .arg(i + 1)
-                                    .arg(row.size() - headerCount));
-            } else {
-                const int added = headerCount - row.size();
-                for (int k = 0; k < added; ++k)
-                    row.append(QString());
-                warnings.append(tr("Line %1 is %2 columns short of header.").arg(i + 1).arg(added));
-            }
-        }
+        // at.line is the last line this row used; the header's own line is never compared.
+        if (at.line >= 1 && row.size() != headerCount)
+            fitToHeader(row, at.line + 1, headerCount, warnings);
         rows.append(row);
-        ++i;
-        emit updateStatus(QStringLiteral("current line"), i);
+        ++at.line;
+        emit updateStatus(QStringLiteral("current line"), at.line);
+    }
+}
+
+bool KCSVLoader::readHeaderCount(QStringView header, QStringList &errors, QString &delimiter,
+                                 int &headerCount)
+{
+    const QString firstLine = header.toString();
+    headerCount = cellCount(firstLine, delimiter);
+    if (firstLine.size() / 5 > headerCount) {
+        if (checkHeaderDelimiter(firstLine, errors, delimiter))
+            return false;
+    }
+    if (delimiterReplaced)
+        headerCount = cellCount(firstLine, delimiter);
+    return true;
+}
+
+void KCSVLoader::fitToHeader(QStringList &row, int lineNumber, int headerCount,
+                             QStringList &warnings)
+{
+    status = ColumnMismatch;
+    if (row.size() > headerCount) {
+        warnings.append(tr("Line %1 is %2 columns more of header.")
+                            .arg(lineNumber)
+                            .arg(row.size() - headerCount));
+    } else {
+        const int added = headerCount - row.size();
+        for (int k = 0; k < added; ++k)
+            row.append(QString());
+        warnings.append(tr("Line %1 is %2 columns short of header.").arg(lineNumber).arg(added));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QStringView>
 
 class QTextStream;
 
@@ -51,6 +52,13 @@ public slots:
 
 private:
     void readContent(QTextStream &stream, QStringList &errors, QStringList &warnings);
+    // The header's cell count under delimiter, which the header check may replace for this load;
+    // false (with the error recorded) when no delimiter fits the header.
+    bool readHeaderCount(QStringView header, QStringList &errors, QString &delimiter,
+                         int &headerCount);
+    // Pads a row short of the header's cell count with empty cells and warns about a row of the
+    // wrong count, naming its line; sets the status to ColumnMismatch.
+    void fitToHeader(QStringList &row, int lineNumber, int headerCount, QStringList &warnings);
     bool checkHeaderDelimiter(const QString &line, QStringList &errors, QString &delimiter);
     bool detectDelimiter(QString &delimiter, const QString &line);
 

@@ -51,111 +51,183 @@ bool validEndCode(const QString &text)
     return true;
 }
 
+// The items a rule holds at most once, as bits of what a parse has seen so far.
+enum Seen : unsigned {
+    SeenCommand = 1u << 0,
+    SeenNth = 1u << 1,
+    SeenCount = 1u << 2,
+    SeenP = 1u << 3,
+    SeenDelay = 1u << 4,
+    SeenFault = 1u << 5
+};
+
+// The items that take a whole number, with the smallest they accept and what the message says
+// the number must be.
+struct NumberItem
+{
+    const char *key;
+    Seen seen;
+    int minimum;
+    int FaultRule::*field;
+    const char *need;
+};
+const NumberItem numberItems[] = {
+    {"nth", SeenNth, 1, &FaultRule::nth, "a whole number of at least 1"},
+    {"count", SeenCount, 0, &FaultRule::count, "a whole number of at least 0"},
+    {"delay", SeenDelay, 0, &FaultRule::delayMs, "a number of milliseconds"},
+};
+
+// Index of the command kind named key ("other" names none), -1 if key names none.
+int commandIndexOf(const QString &key)
+{
+    for (int i = 0; i < FaultRule::CommandCount; ++i) {
+        if (FaultRule::Command(i) != FaultRule::Command::Other &&
+            key == QLatin1String(commandNames[i]))
+            return i;
+    }
+    return -1;
+}
+
+// Index of the fault named key, -1 if key names none.
+int faultIndexOf(const QString &key)
+{
+    for (int i = 0; i < FaultRule::FaultCount; ++i) {
+        if (key == QLatin1String(faultNames[i]))
+            return i;
+    }
+    return -1;
+}
+
+// One item of a rule text: "key" or "key=value".
+struct Item
+{
+    QString text;
+    QString key;
+    QString value; // empty without "="
+    bool hasValue;
+};
+
+// Each item parser takes its item into result and answers why it cannot, or a null string when
+// it can.
+
+QString parseCommandItem(int index, const Item &item, FaultRule &result, unsigned &seen)
+{
+    if (item.hasValue)
+        return QStringLiteral("the command kind \"%1\" takes no value").arg(item.key);
+    if (seen & SeenCommand)
+        return QStringLiteral("more than one command kind");
+    seen |= SeenCommand;
+    result.command = FaultRule::Command(index);
+    return QString();
+}
+
+QString parseNumberItem(const NumberItem &number, const Item &item, FaultRule &result,
+                        unsigned &seen)
+{
+    if (seen & number.seen)
+        return QStringLiteral("%1 is given twice").arg(item.key);
+    if (!parseInt(item.value, number.minimum, result.*number.field))
+        return QStringLiteral("%1 needs %2, not \"%3\"")
+            .arg(item.key, QLatin1String(number.need), item.value);
+    seen |= number.seen;
+    return QString();
+}
+
+QString parseProbabilityItem(const Item &item, FaultRule &result, unsigned &seen)
+{
+    if (seen & SeenP)
+        return QStringLiteral("p is given twice");
+    bool ok = false;
+    const double p = item.value.toDouble(&ok);
+    if (!ok || !(p >= 0.0 && p <= 1.0))
+        return QStringLiteral("p needs a probability from 0 to 1, not \"%1\"").arg(item.value);
+    result.probability = p;
+    seen |= SeenP;
+    return QString();
+}
+
+QString parseFaultItem(int index, const Item &item, FaultRule &result, unsigned &seen)
+{
+    if (seen & SeenFault)
+        return QStringLiteral("more than one fault");
+    seen |= SeenFault;
+    result.fault = FaultRule::Fault(index);
+    if (result.fault == FaultRule::Fault::EndCode) {
+        if (!validEndCode(item.value))
+            return QStringLiteral("end-code needs two characters 0-9 or A-Z, not \"%1\"")
+                .arg(item.value);
+        result.endCode = item.value.toLatin1();
+        return QString();
+    }
+    if (!item.hasValue)
+        return QString();
+    const int minimum = minimumParameter(result.fault);
+    if (minimum < 0)
+        return QStringLiteral("the fault \"%1\" takes no value").arg(item.key);
+    if (!parseInt(item.value, minimum, result.parameter))
+        return QStringLiteral("%1 needs a whole number of at least %2, not \"%3\"")
+            .arg(item.key)
+            .arg(minimum)
+            .arg(item.value);
+    return QString();
+}
+
+// One item of the text into result: the parser its key names takes it.
+QString parseItem(const QString &text, FaultRule &result, unsigned &seen)
+{
+    if (text.isEmpty())
+        return QStringLiteral("an item between \":\" is empty");
+    const int eq = text.indexOf(QLatin1Char('='));
+    const Item item{text, eq < 0 ? text : text.left(eq), eq < 0 ? QString() : text.mid(eq + 1),
+                    eq >= 0};
+
+    const int commandIndex = commandIndexOf(item.key);
+    if (commandIndex >= 0)
+        return parseCommandItem(commandIndex, item, result, seen);
+    for (const NumberItem &number : numberItems) {
+        if (item.key == QLatin1String(number.key))
+            return parseNumberItem(number, item, result, seen);
+    }
+    if (item.key == QLatin1String("p"))
+        return parseProbabilityItem(item, result, seen);
+    const int faultIndex = faultIndexOf(item.key);
+    if (faultIndex >= 0)
+        return parseFaultItem(faultIndex, item, result, seen);
+    return QStringLiteral("unknown item \"%1\" (expected a command kind, nth=, count=, p=, delay= "
+                          "or a fault)")
+        .arg(item.text);
+}
+
+// The whole text into result; why it cannot, or a null string.
+QString parseItems(const QString &text, FaultRule &result)
+{
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("it is empty");
+    unsigned seen = 0;
+    for (const QString &item : text.split(QLatin1Char(':'))) {
+        const QString why = parseItem(item, result, seen);
+        if (!why.isNull())
+            return why;
+    }
+    if (!(seen & SeenFault))
+        return QStringLiteral("no fault given (no-reply, garbled, truncated, short, long, "
+                              "end-code=XX, split, late or stray)");
+    if ((seen & SeenNth) && !(seen & SeenCount))
+        result.count = 1;
+    return QString();
+}
+
 } // namespace
 
 bool FaultRule::parse(const QString &text, FaultRule &rule, QString *error)
 {
-    auto fail = [&](const QString &why) {
+    FaultRule result;
+    const QString why = parseItems(text, result);
+    if (!why.isNull()) {
         if (error)
             *error = QStringLiteral("bad fault rule \"%1\": %2").arg(text, why);
         return false;
-    };
-    if (text.trimmed().isEmpty())
-        return fail(QStringLiteral("it is empty"));
-
-    FaultRule result;
-    bool haveCommand = false, haveNth = false, haveCount = false, haveP = false, haveDelay = false;
-    bool haveFault = false;
-    const QStringList items = text.split(QLatin1Char(':'));
-    for (const QString &item : items) {
-        if (item.isEmpty())
-            return fail(QStringLiteral("an item between \":\" is empty"));
-        const int eq = item.indexOf(QLatin1Char('='));
-        const QString key = eq < 0 ? item : item.left(eq);
-        const QString value = eq < 0 ? QString() : item.mid(eq + 1);
-
-        int commandIndex = -1;
-        for (int i = 0; i < CommandCount; ++i) {
-            if (Command(i) != Command::Other && key == QLatin1String(commandNames[i]))
-                commandIndex = i;
-        }
-        int faultIndex = -1;
-        for (int i = 0; i < FaultCount; ++i) {
-            if (key == QLatin1String(faultNames[i]))
-                faultIndex = i;
-        }
-
-        if (commandIndex >= 0) {
-            if (eq >= 0)
-                return fail(QStringLiteral("the command kind \"%1\" takes no value").arg(key));
-            if (haveCommand)
-                return fail(QStringLiteral("more than one command kind"));
-            haveCommand = true;
-            result.command = Command(commandIndex);
-        } else if (key == QLatin1String("nth")) {
-            if (haveNth)
-                return fail(QStringLiteral("nth is given twice"));
-            if (!parseInt(value, 1, result.nth))
-                return fail(QStringLiteral("nth needs a whole number of at least 1, not \"%1\"")
-                                .arg(value));
-            haveNth = true;
-        } else if (key == QLatin1String("count")) {
-            if (haveCount)
-                return fail(QStringLiteral("count is given twice"));
-            if (!parseInt(value, 0, result.count))
-                return fail(QStringLiteral("count needs a whole number of at least 0, not \"%1\"")
-                                .arg(value));
-            haveCount = true;
-        } else if (key == QLatin1String("p")) {
-            if (haveP)
-                return fail(QStringLiteral("p is given twice"));
-            bool ok = false;
-            const double p = value.toDouble(&ok);
-            if (!ok || !(p >= 0.0 && p <= 1.0))
-                return fail(
-                    QStringLiteral("p needs a probability from 0 to 1, not \"%1\"").arg(value));
-            result.probability = p;
-            haveP = true;
-        } else if (key == QLatin1String("delay")) {
-            if (haveDelay)
-                return fail(QStringLiteral("delay is given twice"));
-            if (!parseInt(value, 0, result.delayMs))
-                return fail(
-                    QStringLiteral("delay needs a number of milliseconds, not \"%1\"").arg(value));
-            haveDelay = true;
-        } else if (faultIndex >= 0) {
-            if (haveFault)
-                return fail(QStringLiteral("more than one fault"));
-            haveFault = true;
-            result.fault = Fault(faultIndex);
-            if (result.fault == Fault::EndCode) {
-                if (!validEndCode(value))
-                    return fail(
-                        QStringLiteral("end-code needs two characters 0-9 or A-Z, not \"%1\"")
-                            .arg(value));
-                result.endCode = value.toLatin1();
-            } else if (eq >= 0) {
-                const int minimum = minimumParameter(result.fault);
-                if (minimum < 0)
-                    return fail(QStringLiteral("the fault \"%1\" takes no value").arg(key));
-                if (!parseInt(value, minimum, result.parameter))
-                    return fail(QStringLiteral("%1 needs a whole number of at least %2, not \"%3\"")
-                                    .arg(key)
-                                    .arg(minimum)
-                                    .arg(value));
-            }
-        } else {
-            return fail(
-                QStringLiteral("unknown item \"%1\" (expected a command kind, nth=, count=, "
-                               "p=, delay= or a fault)")
-                    .arg(item));
-        }
     }
-    if (!haveFault)
-        return fail(QStringLiteral("no fault given (no-reply, garbled, truncated, short, long, "
-                                   "end-code=XX, split, late or stray)"));
-    if (haveNth && !haveCount)
-        result.count = 1;
     rule = result;
     return true;
 }
