@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,20 +75,24 @@ bool OutputTarget::write(const QByteArray &bytes, QString *error) const
         return false;
     }
     if (m_kind == Kind::Device) {
-        QFile device(m_path);
-        // No truncation and no replacement: a device or FIFO stays what it is.
-        if (device.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
-            writeAll(device.handle(), bytes))
-            return true;
-        *error = QStringLiteral("cannot write %1: %2")
-                     .arg(m_name, device.isOpen() ? systemError() : device.errorString());
-        return false;
+        // Opened as it is, never replaced: a device or FIFO stays what it is.
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
+        const bool written = fd >= 0 && writeAll(fd, bytes);
+        if (!written)
+            *error = QStringLiteral("cannot write %1: %2").arg(m_name, systemError());
+        if (fd >= 0 && ::close(fd) != 0 && written) {
+            *error = QStringLiteral("cannot write %1: %2").arg(m_name, systemError());
+            return false;
+        }
+        return written;
     }
     // The previous file is replaced only once the new one is complete on disk. Where the
     // directory takes no new file but the file itself is writable, it is written in place.
     QSaveFile file(m_path);
     file.setDirectWriteFallback(true);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // Unbuffered: every failed write is seen by commit(), which does not see a failed flush.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+        file.write(bytes) == bytes.size() && file.commit())
         return true;
     *error = QStringLiteral("cannot write %1: %2").arg(m_name, file.errorString());
     file.cancelWriting();

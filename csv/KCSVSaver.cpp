@@ -83,7 +83,8 @@ bool KCSVSaver::saveFile(QList<QStringList> datas, QString fileName)
     if (file.open(QIODevice::WriteOnly)) {
         // Only a complete file replaces the previous one; a failed commit (a full disk, say)
         // leaves it as it was and is reported like a file that could not be opened.
-        if (!writeRows(file, datas))
+        // commit() does not see a failure of the final flush (a full disk, say): checked here.
+        if (!writeRows(file, datas) || !file.flush())
             file.cancelWriting();
         if (file.commit())
             return true;

@@ -415,8 +415,9 @@ bool ProfileRenderer::saveSvg(const QString &path, const QSize &size)
 bool ProfileRenderer::writeFile(const QString &path, const QByteArray &data)
 {
     // Written aside and renamed into place, so a failed write leaves the previous file whole.
+    // Unbuffered: commit() sees a failed write, but not a failed final flush (a full disk).
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(ExportError::WriteFailed,
                     QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     if (file.write(data) != data.size() || !file.commit()) {

@@ -26,6 +26,7 @@ private slots:
     void initTestCase() { isolateSettings(m_dir.filePath(QStringLiteral("settings"))); }
     void fileBytes_data();
     void fileBytes();
+    void writeFailureKeepsPreviousFile_data();
     void writeFailureKeepsPreviousFile();
     void writableFileInClosedDirectory();
 
@@ -117,22 +118,33 @@ void tst_CsvSaver::fileBytes()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"out.txt"});
 }
 
+void tst_CsvSaver::writeFailureKeepsPreviousFile_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("limit"); // bytes the file may grow to
+    QTest::newRow("failing part way") << 2000 << 50000;
+    // The whole table fits the write buffer: only the final flush can fail.
+    QTest::newRow("failing at the final flush") << 3 << 16;
+}
+
 void tst_CsvSaver::writeFailureKeepsPreviousFile()
 {
 #ifdef Q_OS_UNIX
+    QFETCH(int, rows);
+    QFETCH(int, limit);
     const QString path = m_dir.filePath(QStringLiteral("keep.txt"));
     const QByteArray previous = utf16LeBytes("old\tfile\r\n");
     QVERIFY(writeBytes(path, previous));
 
     Table big;
-    for (int r = 0; r < 2000; ++r)
+    for (int r = 0; r < rows; ++r)
         big.append(QStringList{QString::number(r), QString(40, QLatin1Char('x')), "q\"uote"});
 
     // A file size limit makes the writes fail part way, as a full disk does.
     rlimit original{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &original), 0);
     rlimit limited = original;
-    limited.rlim_cur = 50000;
+    limited.rlim_cur = rlim_t(limit);
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     KCSVSaver *saver = m_worker.make<KCSVSaver>();
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
@@ -148,7 +160,7 @@ void tst_CsvSaver::writeFailureKeepsPreviousFile()
 
     // Without the limit the same table is written whole, and the error is gone.
     QVERIFY(m_worker.run([&] { return saver->saveFile(big, path); }));
-    QVERIFY(readBytes(path).size() > 50000);
+    QVERIFY(readBytes(path).size() > limit);
     QCOMPARE(saver->errorMessageList(), QStringList());
 #else
     QSKIP("needs a file size limit");
