@@ -22,8 +22,8 @@ const quint8 MaxSegmentCount = RecordGeometry::MaxSegment;
 const int ErrorHoldReads = 100;
 // Destroying the driver returns within StopBudgetMs, whatever the worker is doing; of that, the
 // worker gets CooperativeStopMs to give up by itself.
-const int StopBudgetMs = 95;
-const int CooperativeStopMs = 80;
+const int StopBudgetMs = 90;
+const int CooperativeStopMs = 70;
 
 const QString &versionText()
 {
@@ -91,6 +91,10 @@ DriverDCP30::DriverDCP30() : QObject(nullptr)
     connect(m_worker, &FileAccessor::transferEnded, this, &DriverDCP30::transferFinished);
 
     m_workerThread->start(QThread::InheritPriority);
+    // The first thing the thread does: it becomes uncancellable except inside the worker's port
+    // calls (see releaseWorker).
+    QMetaObject::invokeMethod(
+        m_worker, [] { LineExchange::restrictCancellationToPortCalls(); }, Qt::QueuedConnection);
 }
 
 DriverDCP30::~DriverDCP30()
@@ -102,16 +106,18 @@ DriverDCP30::~DriverDCP30()
 
 // Ends the worker thread within StopBudgetMs. The worker is told to give up at its next pause,
 // step or return from the port, which takes a few milliseconds in nearly every case. A worker
-// still inside a port read after CooperativeStopMs is ended with QThread::terminate(): the thread
-// is cancelled at its next cancellation point (the waits inside the port's read, the pause's
-// sleeps) and its stack unwinds, which Qt notes as an exception through its event loop.
+// still busy after CooperativeStopMs is ended with QThread::terminate(). The thread can be
+// cancelled only while it is inside a port call: a read waiting for a reply is cancelled at once,
+// its stack unwinds (Qt notes that as an exception through its event loop, and GLib's dispatcher
+// may complain), and the thread finishes. A worker busy elsewhere (a slow disk) finishes its step
+// and stops by itself, just after the budget.
 //
 // Nothing the ended thread may have held is deleted under it. The worker takes no lock of its
 // own (its pauses are plain sleeps), and it is deleted on its own thread once no slot of it runs
 // any more (in the event loop, or in the thread's finish after a cancellation); the thread object
-// is deleted from its finished signal. Should the thread not even be cancelled within the budget
-// (a port read that spins without entering the kernel), both go when it finally ends. The port
-// belongs to the host: a read cancelled inside it leaves the port as its owner made it.
+// is deleted from its finished signal. Should the thread not end within the budget (a port read
+// that spins without entering the kernel, a slow disk), both go when it does. The port belongs to
+// the host: a read cancelled inside it leaves the port as its owner's unwinding made it.
 void DriverDCP30::releaseWorker()
 {
     if (!m_workerThread)

@@ -22,7 +22,7 @@ class QThread;
 // event loop of the thread that constructed the driver; transfers run on the worker's thread.
 // The status block fields are atomics, the error text is guarded by a mutex. Destroying the driver
 // returns within 100 ms, also in the middle of a transfer: the worker is asked to give up and, if
-// it is still inside a port read after 80 ms, its thread is terminated.
+// it is still busy after 70 ms, its thread is terminated.
 class DriverDCP30 : public QObject, public DriverInterface
 {
     Q_OBJECT

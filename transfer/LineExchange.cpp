@@ -10,10 +10,39 @@
 
 #include <cstring>
 
+#include <pthread.h>
+
 namespace {
+
 // A pause is slept in slices this long, each followed by a look at the abort flag.
-const int PauseSliceMs = 5;
+const int PauseSliceMs = 2;
+
+// A port call, during which the thread may be cancelled. QThread::terminate() cancels a thread
+// at its next cancellation point, such as the waits inside a port's read; one reached inside a
+// destructor aborts the whole process. So a thread that may be terminated is kept uncancellable,
+// and only a call into the port, where a stuck transfer is worth ending, lets a cancellation in
+// (also one that is already pending). Afterwards the thread's previous state is back.
+template <typename Call> auto cancellable(Call call)
+{
+    struct Section
+    {
+        Section()
+        {
+            pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, &previous);
+            pthread_testcancel();
+        }
+        ~Section() { pthread_setcancelstate(previous, nullptr); }
+        int previous = PTHREAD_CANCEL_ENABLE;
+    } section;
+    return call();
+}
+
 } // namespace
+
+void LineExchange::restrictCancellationToPortCalls()
+{
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+}
 
 void LineExchange::setPort(PortObject *port)
 {
@@ -55,9 +84,10 @@ LineExchange::Result LineExchange::run(const QByteArray &frame, int pauseMs, int
         qCWarning(lcTransfer) << "no port object to send on";
         return Result::SendFailed;
     }
-    p->setOption(PortObject::OptionDiscardInput, 0);
+    cancellable([p] { return p->setOption(PortObject::OptionDiscardInput, 0); });
     qCDebug(lcTransferLowLevel) << "send" << frame.toHex(' ');
-    if (p->write(frame.constData(), frame.size()) != frame.size())
+    if (cancellable([p, &frame] { return p->write(frame.constData(), frame.size()); }) !=
+        frame.size())
         return Result::SendFailed;
 
     std::memset(m_receiveBuffer, 0, sizeof m_receiveBuffer);
@@ -65,7 +95,8 @@ LineExchange::Result LineExchange::run(const QByteArray &frame, int pauseMs, int
     if (isAborted())
         return Result::Aborted;
     // The read limits stay below the buffer size, so the text is always zero-terminated.
-    p->read(m_receiveBuffer, qMin(readLimit, ReceiveBufferSize - 1));
+    const int limit = qMin(readLimit, ReceiveBufferSize - 1);
+    cancellable([this, p, limit] { return p->read(m_receiveBuffer, limit); });
     reply = QString::fromLatin1(m_receiveBuffer);
     qCDebug(lcTransferLowLevel) << "received" << reply.toLatin1().toHex(' ');
 

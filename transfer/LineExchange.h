@@ -50,6 +50,11 @@ public:
     // Waits milliseconds (or runs the hook); returns early once aborted.
     void pause(int milliseconds);
 
+    // Makes the calling thread cancellable only inside run()'s calls into the port. A thread
+    // that may be ended with QThread::terminate() calls it first: a cancellation anywhere else
+    // could land in a destructor, which aborts the process.
+    static void restrictCancellationToPortCalls();
+
 private:
     std::atomic<PortObject *> m_port{nullptr};
     std::atomic<bool> m_aborted{false};
