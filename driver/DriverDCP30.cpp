@@ -7,13 +7,11 @@
 #include "FileAccessor.h"
 #include "ProtocolSettings.h"
 #include "RecordGeometry.h"
+#include "WorkerThread.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLibrary>
 #include <QThread>
-
-#include <utility>
 
 namespace {
 
@@ -69,9 +67,8 @@ DriverDCP30::DriverDCP30() : QObject(nullptr)
     else
         qCDebug(lcDriver) << "link driver not available:" << library.errorString();
 
-    m_workerThread = new QThread;
     m_worker = new FileAccessor(nullptr);
-    m_worker->moveToThread(m_workerThread);
+    m_workerThread = new WorkerThread(m_worker);
 
     static const int listType = qRegisterMetaType<QList<int>>("QList<int>");
     Q_UNUSED(listType);
@@ -91,10 +88,6 @@ DriverDCP30::DriverDCP30() : QObject(nullptr)
     connect(m_worker, &FileAccessor::transferEnded, this, &DriverDCP30::transferFinished);
 
     m_workerThread->start(QThread::InheritPriority);
-    // The first thing the thread does: it becomes uncancellable except inside the worker's port
-    // calls (see releaseWorker).
-    QMetaObject::invokeMethod(
-        m_worker, [] { LineExchange::restrictCancellationToPortCalls(); }, Qt::QueuedConnection);
 }
 
 DriverDCP30::~DriverDCP30()
@@ -106,36 +99,33 @@ DriverDCP30::~DriverDCP30()
 
 // Ends the worker thread within StopBudgetMs. The worker is told to give up at its next pause,
 // step or return from the port, which takes a few milliseconds in nearly every case. A worker
-// still busy after CooperativeStopMs is ended with QThread::terminate(). The thread can be
-// cancelled only while it is inside a port call: a read waiting for a reply is cancelled at once,
-// its stack unwinds (Qt notes that as an exception through its event loop, and GLib's dispatcher
-// may complain), and the thread finishes. A worker busy elsewhere (a slow disk) finishes its step
-// and stops by itself, just after the budget.
+// still busy after CooperativeStopMs has its thread terminated. The thread can be cancelled only
+// while it is inside a port call (see WorkerThread): a read waiting for a reply is cancelled at
+// once, its stack unwinds (Qt notes that as an exception through its event loop, and GLib's
+// dispatcher may complain), and the thread ends. A worker busy elsewhere (a slow disk) finishes
+// its step and stops by itself, after the budget.
 //
-// Nothing the ended thread may have held is deleted under it. The worker takes no lock of its
-// own (its pauses are plain sleeps), and it is deleted on its own thread once no slot of it runs
-// any more (in the event loop, or in the thread's finish after a cancellation); the thread object
-// is deleted from its finished signal. Should the thread not end within the budget (a port read
-// that spins without entering the kernel, a slow disk), both go when it does. The port belongs to
-// the host: a read cancelled inside it leaves the port as its owner's unwinding made it.
+// Nothing the ended thread may have held is deleted under it: the worker takes no lock of its
+// own (its pauses are plain sleeps), and it is deleted only once its thread has ended, here, or
+// by the thread itself when it ends after the budget (a port read that spins without entering the
+// kernel, a slow disk). The port belongs to the host: a read cancelled inside it is left as the
+// unwinding of the read left it.
 void DriverDCP30::releaseWorker()
 {
     if (!m_workerThread)
         return;
-    const QDeadlineTimer budget(StopBudgetMs);
-    QThread *thread = std::exchange(m_workerThread, nullptr);
-    FileAccessor *worker = std::exchange(m_worker, nullptr);
-    worker->abortTransfers();
-    worker->deleteLater();
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater, Qt::DirectConnection);
-    thread->quit();
-    if (thread->wait(QDeadlineTimer(CooperativeStopMs)))
-        return;
-    qCWarning(lcDriver) << "worker still busy after" << CooperativeStopMs
-                        << "ms: ending its thread";
-    thread->terminate();
-    if (!thread->wait(budget))
-        qCWarning(lcDriver) << "worker thread not ended yet: it and the worker go when it ends";
+    m_worker->abortTransfers();
+    if (m_workerThread->stop(CooperativeStopMs, StopBudgetMs)) {
+        delete m_worker;
+        m_workerThread->deleteLater();
+    }
+    m_worker = nullptr;
+    m_workerThread = nullptr;
+}
+
+QThread *DriverDCP30::workerThread() const
+{
+    return m_workerThread;
 }
 
 void DriverDCP30::replaceLinkDriver(DriverInterface *linkDriver)

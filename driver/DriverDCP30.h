@@ -13,6 +13,7 @@
 
 class FileAccessor;
 class QThread;
+class WorkerThread;
 
 // The driver object the host talks to. It serves nine tags of its own from the status block,
 // passes every other tag to the link driver, and starts program reads and writes on its
@@ -54,7 +55,7 @@ public:
 
     // Test and tool access to the parts the driver owns (null in the bare set-up).
     FileAccessor *worker() const { return m_worker; }
-    QThread *workerThread() const { return m_workerThread; }
+    QThread *workerThread() const;
     DriverInterface *linkDriver() const { return m_linkDriver; }
     // Replaces the link driver (the driver takes ownership; the previous one is deleted).
     // Tools and tests use it to put a link driver of their own behind the driver.
@@ -107,7 +108,7 @@ private:
     std::atomic<quint8> m_storageType{0};
     std::atomic<quint8> m_segCnt{1};
 
-    QThread *m_workerThread = nullptr;
+    WorkerThread *m_workerThread = nullptr;
     FileAccessor *m_worker = nullptr;
     std::atomic<int> m_errorHold{100};
 

@@ -39,11 +39,6 @@ template <typename Call> auto cancellable(Call call)
 
 } // namespace
 
-void LineExchange::restrictCancellationToPortCalls()
-{
-    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-}
-
 void LineExchange::setPort(PortObject *port)
 {
     m_port.store(port, std::memory_order_release);
@@ -51,7 +46,8 @@ void LineExchange::setPort(PortObject *port)
 
 int LineExchange::retryCount() const
 {
-    PortObject *p = port();
+    // Once aborted the port is never touched again: the driver may be gone, and its port too.
+    PortObject *p = isAborted() ? nullptr : port();
     return p ? p->retryCount() : 0;
 }
 

@@ -39,7 +39,7 @@ public:
     void abort() { m_aborted.store(true, std::memory_order_release); }
     // True once abort() was called.
     bool isAborted() const { return m_aborted.load(std::memory_order_acquire); }
-    // The port's retry count, asked afresh; 0 without a port.
+    // The port's retry count, asked afresh; 0 without a port and once aborted.
     int retryCount() const;
 
     // Sends frame and reads up to readLimit bytes of the reply after pauseMs. Answers how the
@@ -49,11 +49,6 @@ public:
 
     // Waits milliseconds (or runs the hook); returns early once aborted.
     void pause(int milliseconds);
-
-    // Makes the calling thread cancellable only inside run()'s calls into the port. A thread
-    // that may be ended with QThread::terminate() calls it first: a cancellation anywhere else
-    // could land in a destructor, which aborts the process.
-    static void restrictCancellationToPortCalls();
 
 private:
     std::atomic<PortObject *> m_port{nullptr};

@@ -124,6 +124,7 @@ void tst_SafeShutdown::destroyDuringTransfers()
     ZelEnv env;
     QVector<qint64> micros;
     int midTransfer = 0;
+    int lateStops = 0;
     for (int round = 0; round < rounds; ++round) {
         port.simulator().closeAnyFile();
         QPointer<QThread> thread;
@@ -158,21 +159,27 @@ void tst_SafeShutdown::destroyDuringTransfers()
         QVERIFY2(
             elapsed < DestroyLimitUs,
             qPrintable(QStringLiteral("round %1: destructor took %2 us").arg(round).arg(elapsed)));
-        QVERIFY(worker.isNull());
-        QVERIFY(thread);
-        QVERIFY(thread->isFinished());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(thread.isNull());
+        const int exchangesAfter = port.exchangeCount();
+        // The worker goes once its thread has ended: by the time the destructor returns when
+        // the worker stopped within the cooperative part of its budget, a little later when it
+        // was busy beyond the budget (ThreadSanitizer slows the CSV work that much); the thread
+        // object of such a late stop is kept.
+        if (worker.isNull()) {
+            QVERIFY(thread && thread->isFinished());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(thread.isNull());
+        } else {
+            ++lateStops;
+            QTRY_VERIFY_WITH_TIMEOUT(worker.isNull() && thread->isFinished(), 5000);
+        }
         QCOMPARE(g_warnings.load(), 0);
         QCOMPARE(g_endedThreads.load(), 0); // every worker stopped by itself
-        // Nothing touches the port once the driver is gone.
-        const int exchangesAfter = port.exchangeCount();
-        QTest::qWait(1);
+        // Nothing touched the port once the destructor had returned.
         QCOMPARE(port.exchangeCount(), exchangesAfter);
     }
-    qInfo("safe shutdown (%s): %d destructions, %d in the middle of a transfer; destructor "
-          "median %d us, p90 %d us, p99 %d us, max %d us",
-          QTest::currentDataTag(), rounds, midTransfer, percentile(micros, 0.5),
+    qInfo("safe shutdown (%s): %d destructions, %d in the middle of a transfer, %d workers gone "
+          "after the destructor returned; destructor median %d us, p90 %d us, p99 %d us, max %d us",
+          QTest::currentDataTag(), rounds, midTransfer, lateStops, percentile(micros, 0.5),
           percentile(micros, 0.9), percentile(micros, 0.99), percentile(micros, 1.0));
     // The moments must have hit running transfers, or the test proves nothing.
     QVERIFY(midTransfer > rounds / 4);
@@ -186,7 +193,7 @@ void tst_SafeShutdown::destroyDuringLongRead_data()
     // and the port, whose lock the read held, stays usable.
     QTest::newRow("waiting read") << false << 1;
     // Not even cancelled: the destructor returns anyway, the worker gives up once the read is
-    // over, and it and the thread object go then.
+    // over and goes then; the thread object is kept.
     QTest::newRow("spinning read") << true << 0;
 }
 
@@ -220,7 +227,9 @@ void tst_SafeShutdown::destroyDuringLongRead()
     qInfo("safe shutdown (%s): destructor %lld us", QTest::currentDataTag(), elapsed);
     QVERIFY2(elapsed < DestroyLimitUs, qPrintable(QString::number(elapsed)));
 
-    QTRY_VERIFY_WITH_TIMEOUT(worker.isNull() && thread.isNull(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(worker.isNull() && thread->isFinished(), 5000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(thread.isNull(), !spinning);
     QCOMPARE(g_warnings.load(), 0);
     QCOMPARE(g_endedThreads.load(), endedThreads);
     if (!spinning) {
