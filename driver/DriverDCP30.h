@@ -13,6 +13,7 @@
 
 class FileAccessor;
 class QThread;
+class WorkerThread;
 
 // The driver object the host talks to. It serves nine tags of its own from the status block,
 // passes every other tag to the link driver, and starts program reads and writes on its
@@ -20,7 +21,9 @@ class QThread;
 //
 // Threads: the host calls readTag/writeTag from its own threads; the status slots run in the
 // event loop of the thread that constructed the driver; transfers run on the worker's thread.
-// The status block fields are atomics, the error text is guarded by a mutex.
+// The status block fields are atomics, the error text is guarded by a mutex. Destroying the driver
+// returns within 100 ms, also in the middle of a transfer: the worker is asked to give up and, if
+// it is still busy after 70 ms, its thread is terminated.
 class DriverDCP30 : public QObject, public DriverInterface
 {
     Q_OBJECT
@@ -52,7 +55,7 @@ public:
 
     // Test and tool access to the parts the driver owns (null in the bare set-up).
     FileAccessor *worker() const { return m_worker; }
-    QThread *workerThread() const { return m_workerThread; }
+    QThread *workerThread() const;
     DriverInterface *linkDriver() const { return m_linkDriver; }
     // Replaces the link driver (the driver takes ownership; the previous one is deleted).
     // Tools and tests use it to put a link driver of their own behind the driver.
@@ -61,6 +64,15 @@ public:
 signals:
     void readProgramFileProcess(int progID, int segmentCnt, int storageType);
     void writeProgramFileProcess(QList<int> paras, int progID, int segmentCnt, int storageType);
+    // The end of every program transfer the worker ran: kind 0 read, 1 write, the program number,
+    // and ok when the transfer's error flag stayed clear and its program CSV file was saved
+    // (read) or loaded (write). A write refused because its program CSV file could not be
+    // loaded ends with ok false and the error flag clear; a read whose file could not be saved
+    // likewise. Emitted on the driver's thread after the worker's status reports of the same
+    // transfer have been applied: RF or WF is already down, RE or WE already up when the
+    // transfer failed. A transfer abandoned because the driver is being destroyed announces
+    // nothing; a start that was not accepted is no transfer.
+    void transferFinished(int kind, int program, bool ok);
 
 private slots:
     void delayClearError();
@@ -73,15 +85,16 @@ private slots:
     void setWriteProgress(quint8 progress);
 
 private:
+    // Hands port to the worker, which uses the port handed over last for its next exchange.
     void handOverPort(PortObject *port);
-    QList<int> readRangeParameters();
+    void startTransfer(bool read, PortObject *port);
+    QList<int> readRangeParameters(PortObject *port);
     void releaseWorker();
 
     std::atomic<bool> m_error{false};
     std::atomic<bool> m_optionFlag{false};
     mutable QMutex m_errorMessageLock;
     QString m_errorMessage;
-    std::atomic<PortObject *> m_port{nullptr};
     DriverInterface *m_linkDriver = nullptr;
 
     // Status block: nine single-byte fields.
@@ -95,7 +108,7 @@ private:
     std::atomic<quint8> m_storageType{0};
     std::atomic<quint8> m_segCnt{1};
 
-    QThread *m_workerThread = nullptr;
+    WorkerThread *m_workerThread = nullptr;
     FileAccessor *m_worker = nullptr;
     std::atomic<int> m_errorHold{100};
 
