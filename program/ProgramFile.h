@@ -65,6 +65,8 @@ public:
     // The same with the caller's loader, which a worker keeps from one write to the next.
     LoadResult load(KCSVLoader &loader, const QString &fileName);
 
+    // Takes rows (header removed) as if they had been loaded, for rows that come from elsewhere.
+    void setRows(const QList<QStringList> &rows) { m_rows = rows; }
     // The segment rows of the last successful load (header removed); row n-1 is segment n's.
     const QList<QStringList> &rows() const { return m_rows; }
     // The loader's error messages after a failed load, its status report included (the text a

@@ -8,8 +8,9 @@
 // everywhere.
 bool ErrorLog::write(const QString &fileName, const QStringList &lines)
 {
+    // Unbuffered: commit() sees a failed write, but not a failed final flush (a full disk).
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         qCWarning(lcTransfer) << "cannot create error log" << fileName << file.errorString();
         return false;
     }

@@ -216,15 +216,18 @@ bool TransferEngine::writeAttempt(int program, int segmentCnt, const QList<QStri
     if (opened != Step::Done)
         return opened == Step::Refused;
 
-    // Every row is validated before anything is written; invalid rows are left out.
-    QMap<int, QString> records;
-    m_format.validateSegments(segmentCnt, rows, records, errors);
-    if (segmentCnt >= 1 && records.isEmpty()) {
+    // Every row is validated before anything is written, as "dcp30 validate" and the tool's
+    // pre-flight validate it; invalid rows are left out.
+    const ProgramFile::Validation validation =
+        m_file.validate(segmentCnt, {m_format.spLowLimit, m_format.spHighLimit, m_format.ev1Type,
+                                     m_format.ev2Type, m_format.ev3Type});
+    errors << validation.lines;
+    if (validation.nothingToWrite) {
         closeFile(program);
-        errors << QStringLiteral(
-            "\nThere is no data to write out. Maybe the format of all segments are incorrect.");
+        errors << ProgramFile::nothingToWriteLine();
         return true;
     }
+    const QMap<int, QString> &records = validation.records;
 
     int written = 0;
     for (auto it = records.cbegin(); it != records.cend(); ++it) {
@@ -248,21 +251,16 @@ bool TransferEngine::writeAttempt(int program, int segmentCnt, const QList<QStri
     return true;
 }
 
-// The rows of the program CSV file, header first; false (reported to the observer) when the
-// file could not be loaded or holds no rows.
-bool TransferEngine::loadRows(int program, QList<QStringList> &rows)
+// Loads the program CSV file; false (reported to the observer) when it could not be loaded or
+// holds no rows.
+bool TransferEngine::loadFile(int program)
 {
     if (!m_loader)
         m_loader = new KCSVLoader(nullptr);
-    const bool opened = m_loader->openFile(FileLocations::programFile(program));
-    if (opened)
-        rows = m_loader->loadedData();
-    if (opened && !rows.isEmpty())
+    if (m_file.load(*m_loader, FileLocations::programFile(program)) ==
+        ProgramFile::LoadResult::Loaded)
         return true;
-    // Off the GUI thread each call adds the loader's status report to its messages.
-    m_loader->loadedData();
-    m_observer.fileFailed(TransferKind::Write,
-                          m_loader->errorMessageList().join(QLatin1Char('\n')));
+    m_observer.fileFailed(TransferKind::Write, m_file.loaderErrors().join(QLatin1Char('\n')));
     return false;
 }
 
@@ -271,12 +269,11 @@ TransferEngine::Outcome TransferEngine::write(const QList<qint32> &paras, int pr
 {
     m_format.setParameters(paras);
     m_saveFailed = false;
-    QList<QStringList> rows;
-    if (!loadRows(program, rows))
+    if (!loadFile(program))
         return Outcome::Refused;
-    rows.removeFirst();
 
     QStringList errors;
+    const QList<QStringList> rows = m_file.rows();
     const bool done = writeAttempt(program, segmentCnt, rows, errors);
     repeatTransfer(
         done, QStringLiteral("Write File retry time is over %1 times."), errors,

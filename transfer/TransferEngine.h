@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "LineExchange.h"
+#include "ProgramFile.h"
 #include "ProgramFormat.h"
 #include "TransferObserver.h"
 
@@ -82,12 +83,13 @@ private:
     // line in errors.
     void repeatTransfer(bool firstAttemptDone, const QString &overText, QStringList &errors,
                         const std::function<bool(QStringList &)> &attempt);
-    bool loadRows(int program, QList<QStringList> &rows);
+    bool loadFile(int program);
     Outcome finish(TransferKind kind, int program, QStringList &errors);
 
     TransferObserver &m_observer;
     LineExchange m_line;
     ProgramFormat m_format; // holds the five range parameters
+    ProgramFile m_file;     // the program file of the running write
     QString m_templates[Commands::Close + 1];
     KCSVLoader *m_loader = nullptr; // created by the first write
     KCSVSaver *m_saver = nullptr;   // created by the first read
