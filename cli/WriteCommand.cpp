@@ -48,20 +48,28 @@ PluginSession::Outcome transfer(PluginSession &session, const TransferOptions &o
 int verify(PluginSession &session, const TransferOptions &options, const WritePreflight &written,
            const QString &source)
 {
+    if (written.validSegments().isEmpty()) {
+        Console::error(QStringLiteral("dcp30: no segment was written, so none is verified"));
+        return ExitCode::Success;
+    }
+    // Up to the last segment written: a read of one never written ends with the controller's
+    // refusal.
+    TransferOptions readBack = options;
+    readBack.segments = written.validSegments().last();
     const PluginSession::Outcome outcome =
-        transfer(session, options, PluginSession::Kind::Read,
+        transfer(session, readBack, PluginSession::Kind::Read,
                  QStringLiteral("Reading back program %1").arg(options.program));
-    const int status = options.finish(session, PluginSession::Kind::Read, outcome);
-    ProgramFile readBack;
+    const int status = readBack.finish(session, PluginSession::Kind::Read, outcome);
+    ProgramFile back;
     if (status != ExitCode::Success ||
-        readBack.load(session.programFile(options.program)) != ProgramFile::LoadResult::Loaded) {
+        back.load(session.programFile(options.program)) != ProgramFile::LoadResult::Loaded) {
         Console::error(QStringLiteral("dcp30: the read-back of program %1 failed, so the write "
                                       "is not verified")
                            .arg(options.program));
         return qMax(status, int(ExitCode::Failed));
     }
     const QList<ProgramDiff::Difference> differences =
-        ProgramDiff::compare(written.rows(), readBack.rows(), written.validSegments());
+        ProgramDiff::compare(written.rows(), back.rows(), written.validSegments());
     for (const ProgramDiff::Difference &difference : differences)
         Console::out(
             ProgramDiff::describe(difference, QStringLiteral("wrote"), QStringLiteral("read")));
