@@ -4,6 +4,8 @@
 #include "Console.h"
 #include "ExitCode.h"
 #include "OutputTarget.h"
+#include "ProgramDiff.h"
+#include "ProgramFile.h"
 #include "ProgressBar.h"
 #include "TransferOptions.h"
 
@@ -19,6 +21,57 @@ QByteArray savedProgram(const PluginSession &session, int program)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The segment rows of a program file the plugin saved; empty when it cannot be loaded.
+QList<QStringList> savedRows(const PluginSession &session, int program)
+{
+    ProgramFile file;
+    return file.load(session.programFile(program)) == ProgramFile::LoadResult::Loaded
+               ? file.rows()
+               : QList<QStringList>();
+}
+
+PluginSession::Outcome transfer(PluginSession &session, const TransferOptions &options,
+                                const QString &title)
+{
+    ProgressBar bar(title, !options.quiet && Console::stderrIsTerminal());
+    const PluginSession::Outcome outcome =
+        session.runTransfer(PluginSession::Kind::Read, options.program, options.segments,
+                            options.storage, options.timeoutMs(), [&](int p) { bar.update(p); });
+    bar.finish();
+    return outcome;
+}
+
+// Reads the program a second time and compares it with the first read, whose rows are first.
+// Answers the exit status of the check; differences are listed on the stream the labelled
+// lines use.
+int verify(PluginSession &session, const TransferOptions &options, const QList<QStringList> &first)
+{
+    const PluginSession::Outcome outcome =
+        transfer(session, options, QStringLiteral("Reading program %1 again").arg(options.program));
+    const int status = options.finish(session, PluginSession::Kind::Read, outcome);
+    const QList<QStringList> second = savedRows(session, options.program);
+    if (status != ExitCode::Success || first.isEmpty() || second.isEmpty()) {
+        Console::error(QStringLiteral("dcp30: the second read of program %1 failed, so the read "
+                                      "is not verified")
+                           .arg(options.program));
+        return qMax(status, int(ExitCode::Failed));
+    }
+    const QList<ProgramDiff::Difference> differences =
+        ProgramDiff::compare(first, second, options.segments);
+    for (const ProgramDiff::Difference &difference : differences) {
+        const QString text = ProgramDiff::describe(difference, QStringLiteral("first read"),
+                                                   QStringLiteral("second read"));
+        options.dataOnStdout ? Console::error(text) : Console::out(text);
+    }
+    if (differences.isEmpty())
+        return ExitCode::Success;
+    Console::error(QStringLiteral("dcp30: two reads of program %1 differ in %2 cells; the line "
+                                  "may be damaging replies")
+                       .arg(options.program)
+                       .arg(differences.size()));
+    return ExitCode::Failed;
+}
+
 int cannotWrite(const QString &reason)
 {
     Console::error(QStringLiteral("dcp30: %1").arg(reason));
@@ -32,18 +85,24 @@ int ReadCommand::run(const QStringList &arguments)
     CommandLine line(
         QStringLiteral("read"),
         {QStringLiteral("read --program N --segments M [--storage 0|1] [--port PORT] "
-                        "[--retries R] [--out FILE|-] [--keep-partial]")},
+                        "[--retries R] [--out FILE|-] [--keep-partial] [--verify]")},
         QStringLiteral(
             "Reads segments 1 to M of program N out of the controller through the plugin\n"
             "into FILE (default PROG_<N>.txt here; - for standard output). FILE is replaced\n"
             "only by a read that ended clean. Problems go to READ_PROG_<N>_ERROR.txt here,\n"
-            "whose path and content are printed."));
+            "whose path and content are printed. --verify reads the program twice and\n"
+            "compares the reads cell by cell (the line has no check characters, so a damaged\n"
+            "digit is a wrong value): differences are listed as \"SEG3 SP1: first read 85,\n"
+            "second read 58\", end with status 1 and leave FILE as it was."));
     TransferOptions options;
     TransferOptions::declare(line);
     line.addOption(QStringLiteral("out"), QStringLiteral("FILE"),
                    QStringLiteral("where the program goes (default PROG_<N>.txt; - for stdout)"));
     line.addOption(QStringLiteral("keep-partial"), QString(),
-                   QStringLiteral("also hand over what a failed read saved"));
+                   QStringLiteral("also hand over what a failed read saved, or the first of\n"
+                                  "two reads that differ"));
+    line.addOption(QStringLiteral("verify"), QString(),
+                   QStringLiteral("read twice and compare; differences end with status 1"));
     const int parsed = line.parseCommand(arguments);
     if (parsed >= 0)
         return parsed;
@@ -65,22 +124,27 @@ int ReadCommand::run(const QStringList &arguments)
     if (!session.load(false, &reason) || !session.openPort(options.port, &reason))
         return cannotWrite(reason);
 
-    ProgressBar bar(QStringLiteral("Reading program %1").arg(options.program),
-                    !options.quiet && Console::stderrIsTerminal());
     const PluginSession::Outcome outcome =
-        session.runTransfer(PluginSession::Kind::Read, options.program, options.segments,
-                            options.storage, options.timeoutMs(), [&](int p) { bar.update(p); });
-    bar.finish();
+        transfer(session, options, QStringLiteral("Reading program %1").arg(options.program));
     int status = options.finish(session, PluginSession::Kind::Read, outcome);
     if (status > ExitCode::CannotOpen)
         return status; // interrupted: nothing is handed over
 
     const QByteArray program = savedProgram(session, options.program);
-    const bool wanted = outcome.ok || line.isSet(QStringLiteral("keep-partial"));
+    if (outcome.ok && line.isSet(QStringLiteral("verify"))) {
+        status = verify(session, options, savedRows(session, options.program));
+        if (status > ExitCode::CannotOpen)
+            return status;
+    }
+    const bool wanted =
+        (outcome.ok && status == ExitCode::Success) || line.isSet(QStringLiteral("keep-partial"));
     if (program.isEmpty() || !wanted) {
         Console::error(QStringLiteral("dcp30: %1 was left as it was: %2")
-                           .arg(out, program.isEmpty()
-                                         ? QStringLiteral("no program file was saved")
+                           .arg(out, program.isEmpty() ? QStringLiteral("no program file was saved")
+                                     : outcome.ok
+                                         ? QStringLiteral("the reads differ "
+                                                          "(--keep-partial hands "
+                                                          "over the first)")
                                          : QStringLiteral("the read failed (--keep-partial "
                                                           "hands over what it saved)")));
         return qMax(status, int(ExitCode::Failed));

@@ -2,12 +2,10 @@
 
 #include "CommandLine.h"
 #include "Console.h"
-#include "DriverInterface.h"
 #include "ExitCode.h"
 #include "PluginSession.h"
-#include "PortObject.h"
 #include "PortSetup.h"
-#include "ProgramFile.h"
+#include "WritePreflight.h"
 
 #include <QFileInfo>
 
@@ -15,19 +13,24 @@ namespace {
 
 const int MaxSegments = 30;
 
-} // namespace
-
-int ValidateCommand::run(const QStringList &arguments)
+const QString &description()
 {
-    CommandLine line(
-        QStringLiteral("validate"),
-        {QStringLiteral("validate FILE [--segments M] [--sp-limits LOW,HIGH] "
-                        "[--event-types T1,T2,T3] [--port PORT]")},
-        QStringLiteral(
-            "Checks a program CSV file the way a program write checks it, without writing\n"
-            "anything, and prints every problem exactly as the write error log would hold it.\n"
-            "The range parameters (SP1 limits, event types of events 1 to 3) come from the\n"
-            "options, and those not given from the controller at --port."));
+    static const QString text = QStringLiteral(
+        "Checks a program CSV file the way a program write checks it, without writing\n"
+        "anything, and prints every problem exactly as the write error log would hold it.\n"
+        "Then, one line each after \"problem: \", what \"dcp30 write\" also refuses: rows\n"
+        "shorter or longer than the header, labels out of order, a Tag longer than 8\n"
+        "characters, and cells a spreadsheet has changed (a TIME with seconds, AM/PM or a\n"
+        "date; a time event with one digit after the point, \"0.1\"). A file that is not\n"
+        "UTF-16 text, or is larger than 10 MB, is refused with the reason.\n"
+        "The range parameters (SP1 limits, event types of events 1 to 3) come from the\n"
+        "options, and those not given from the controller at --port.\n"
+        "Exit status 0: valid; 1: problems; 3: the file or the controller could not be read.");
+    return text;
+}
+
+void declareOptions(CommandLine &line)
+{
     line.addOption(QStringLiteral("segments"), QStringLiteral("M"),
                    QStringLiteral("segments to check, 1 to 30 (default: the file's data rows)"));
     line.addOption(QStringLiteral("sp-limits"), QStringLiteral("LOW,HIGH"),
@@ -37,7 +40,45 @@ int ValidateCommand::run(const QStringList &arguments)
     PortSetup::declare(line);
     line.addOption(QStringLiteral("quiet"), QString(),
                    QStringLiteral("no summary when the file is valid"));
+}
 
+// Completes limits and eventTypes from the controller when either is missing. Answers the exit
+// status of a failure, or -1.
+int fillFromController(const PortSetup &portSetup, QList<int> &limits, QList<int> &eventTypes)
+{
+    if (!limits.isEmpty() && !eventTypes.isEmpty())
+        return -1;
+    PluginSession session;
+    QString reason;
+    if (!session.load(true, &reason) || !session.openPort(portSetup, &reason)) {
+        Console::error(QStringLiteral("dcp30: %1").arg(reason));
+        return ExitCode::CannotOpen;
+    }
+    // The same reads the plugin makes before a write, through its delegated readTag.
+    QList<qint32> fromController;
+    if (!session.readRangeParameters(fromController, &reason)) {
+        Console::error(QStringLiteral("dcp30: the controller at %1 did not answer the read of "
+                                      "%2 (range parameters); give --sp-limits and "
+                                      "--event-types instead")
+                           .arg(portSetup.address.toString(), reason));
+        return ExitCode::CannotOpen;
+    }
+    if (limits.isEmpty())
+        limits = fromController.mid(0, 2);
+    if (eventTypes.isEmpty())
+        eventTypes = fromController.mid(2, 3);
+    return -1;
+}
+
+} // namespace
+
+int ValidateCommand::run(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("validate"),
+                     {QStringLiteral("validate FILE [--segments M] [--sp-limits LOW,HIGH] "
+                                     "[--event-types T1,T2,T3] [--port PORT]")},
+                     description());
+    declareOptions(line);
     const int parsed = line.parseCommand(arguments, 1);
     if (parsed >= 0)
         return parsed;
@@ -59,50 +100,22 @@ int ValidateCommand::run(const QStringList &arguments)
     const bool quiet = line.isSet(QStringLiteral("quiet"));
 
     // The loader the plugin uses, in a non-interactive application: its reports become messages.
-    ProgramFile file;
-    const ProgramFile::LoadResult loaded = file.load(fileName);
-    if (loaded != ProgramFile::LoadResult::Loaded) {
-        const bool unreadable = loaded == ProgramFile::LoadResult::CannotOpen;
-        Console::error(
-            QStringLiteral("dcp30: %1 %2:")
-                .arg(unreadable ? QStringLiteral("cannot open") : QStringLiteral("cannot load"),
-                     fileName));
-        Console::error(file.loaderErrors().join(QLatin1Char('\n')));
-        return unreadable ? ExitCode::CannotOpen : ExitCode::Failed;
+    WritePreflight preflight;
+    const WritePreflight::Result loaded = preflight.load(fileName);
+    if (loaded != WritePreflight::Result::Clean) {
+        Console::error(QStringLiteral("dcp30: ") + preflight.reasons().join(QLatin1Char('\n')));
+        return loaded == WritePreflight::Result::CannotOpen ? ExitCode::CannotOpen
+                                                            : ExitCode::Failed;
     }
-    for (const QString &warning : file.loaderWarnings())
-        Console::error(QStringLiteral("dcp30: warning: %1").arg(warning));
-    const int rowCount = file.rows().size();
     if (segments == 0)
-        segments = qBound(1, rowCount, MaxSegments);
-
-    if (limits.isEmpty() || eventTypes.isEmpty()) {
-        PluginSession session;
-        QString reason;
-        if (!session.load(true, &reason) || !session.openPort(portSetup, &reason)) {
-            Console::error(QStringLiteral("dcp30: %1").arg(reason));
-            return ExitCode::CannotOpen;
-        }
-        // The same reads the plugin makes before a write, through its delegated readTag.
-        QList<qint32> fromController;
-        if (!session.readRangeParameters(fromController, &reason)) {
-            Console::error(QStringLiteral("dcp30: the controller at %1 did not answer the read of "
-                                          "%2 (range parameters); give --sp-limits and "
-                                          "--event-types instead")
-                               .arg(portSetup.address.toString(), reason));
-            return ExitCode::CannotOpen;
-        }
-        if (limits.isEmpty())
-            limits = fromController.mid(0, 2);
-        if (eventTypes.isEmpty())
-            eventTypes = fromController.mid(2, 3);
-    }
+        segments = qBound(1, int(preflight.rows().size()), MaxSegments);
+    const int status = fillFromController(portSetup, limits, eventTypes);
+    if (status >= 0)
+        return status;
     const QList<int> paras = limits + eventTypes;
 
-    const QStringList lines = ProgramFile::logLines(file.validate(segments, paras));
-    if (!lines.isEmpty()) {
-        for (const QString &text : lines)
-            Console::out(text);
+    if (preflight.check(segments, paras) == WritePreflight::Result::Problems) {
+        preflight.print();
         return ExitCode::Failed;
     }
     if (!quiet) {

@@ -3,6 +3,7 @@
 #include "KCSVLoader.h"
 #include "ProgramColumns.h"
 #include "ProgramFormat.h"
+#include "SpreadsheetCells.h"
 
 ProgramFile::LoadResult ProgramFile::load(const QString &fileName)
 {
@@ -111,4 +112,15 @@ QList<ProgramFile::Finding> ProgramFile::tagFindings() const
                                    "written.")
                         .arg(tag, QString::number(ProgramColumns::TagCharacters),
                              tag.left(ProgramColumns::TagCharacters))}};
+}
+
+QList<ProgramFile::Finding> ProgramFile::spreadsheetFindings(int segmentCnt) const
+{
+    return SpreadsheetCells::findings(m_rows, segmentCnt);
+}
+
+QList<ProgramFile::Finding> ProgramFile::findings(int segmentCnt) const
+{
+    return warningFindings() + labelFindings(segmentCnt) + missingRowFindings(segmentCnt) +
+           tagFindings() + spreadsheetFindings(segmentCnt);
 }

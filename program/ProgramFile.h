@@ -19,7 +19,8 @@ class KCSVLoader;
 // used by one thread at a time.
 //
 // Beyond what the write reports, findings for a check before a write: loader warnings, labels
-// that do not match their position, segments without a row and a Tag cut to 8 characters.
+// that do not match their position, segments without a row, a Tag cut to 8 characters and cells
+// a spreadsheet has changed (SpreadsheetCells).
 class ProgramFile
 {
 public:
@@ -38,18 +39,23 @@ public:
     };
 
     enum class FindingKind {
-        LoaderWarning, // a row shorter or longer than the header (segment 0: the loader
-                       // numbers file lines, which the message names)
-        LabelMismatch, // a row's label is not "SEG<n>" for its position n
-        MissingRows,   // fewer rows than segments; segment is the first without a row
-        TagTooLong     // segment 1's Tag has more than 8 characters; only 8 are written
+        LoaderWarning,       // a row shorter or longer than the header (segment 0: the loader
+                             // numbers file lines, which the message names)
+        LabelMismatch,       // a row's label is not "SEG<n>" for its position n
+        MissingRows,         // fewer rows than segments; segment is the first without a row
+        TagTooLong,          // segment 1's Tag has more than 8 characters; only 8 are written
+        SpreadsheetTime,     // a TIME holding a spreadsheet's time (seconds, AM/PM, a date)
+        SpreadsheetTimeEvent // a time-event cell with one digit after the point ("0.1")
     };
+
+    // Files larger than this are not program files (one of 30 segments is a few kilobytes).
+    static constexpr qint64 MaxFileBytes = 10 * 1024 * 1024;
 
     struct Finding
     {
-        FindingKind kind;
-        int segment; // 1-based; 0 when not tied to a segment
-        int column;  // column index in the header row; -1 when not tied to a column
+        FindingKind kind = FindingKind::LoaderWarning;
+        int segment = 0; // 1-based; 0 when not tied to a segment
+        int column = -1; // column index in the header row; -1 when not tied to a column
         QString message;
 
         bool operator==(const Finding &other) const
@@ -91,6 +97,10 @@ public:
     QList<Finding> labelFindings(int segmentCnt) const;
     QList<Finding> missingRowFindings(int segmentCnt) const;
     QList<Finding> tagFindings() const;
+    QList<Finding> spreadsheetFindings(int segmentCnt) const;
+    // All of the above for segments 1..segmentCnt: loader warnings, labels, missing rows, the
+    // Tag, spreadsheet cells, in that order.
+    QList<Finding> findings(int segmentCnt) const;
 
 private:
     QList<QStringList> m_rows;

@@ -96,6 +96,10 @@ public:
     qint32 ev2Type = 0;
     qint32 ev3Type = 0;
 
+    // Signed decimal as the cells use it (see above); false and value 0 for an invalid text.
+    // Unsigned decimal when allowMinus is false.
+    static bool parseDecimal(const QString &text, bool allowMinus, qint32 &value);
+
 private:
     // The values a pair rule compares, carried from a pair's 1st cell to its 2nd.
     struct PairValues
@@ -104,8 +108,6 @@ private:
         std::optional<qint64> timeFirst; // none: "----" or a wrong format
     };
 
-    // Signed decimal as the cells use it (see above); false and value 0 for an invalid text.
-    static bool parseDecimal(const QString &text, bool allowMinus, qint32 &value);
     // Upper-case hex with at least 4 digits.
     static QString formatWord(qint64 value);
     // The last 4 digits of the 32-bit two's complement: one 16-bit word.

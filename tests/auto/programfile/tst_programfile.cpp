@@ -2,6 +2,7 @@
 // findings a check before a write can add.
 
 #include "KCSVLoader.h"
+#include "ProgramEncoding.h"
 #include "ProgramFile.h"
 #include "ProgramFormat.h"
 
@@ -53,6 +54,7 @@ QString noRow(int segment)
 } // namespace
 
 Q_DECLARE_METATYPE(ProgramFile::LoadResult)
+Q_DECLARE_METATYPE(ProgramEncoding::Encoding)
 Q_DECLARE_METATYPE(QList<ProgramFile::Finding>)
 
 class tst_ProgramFile : public QObject
@@ -68,6 +70,10 @@ private slots:
     void findings_data();
     void findings();
     void reusedLoader();
+    void spreadsheetCells_data();
+    void spreadsheetCells();
+    void encoding_data();
+    void encoding();
 
 private:
     // Writes rows as a program CSV file: UTF-16LE with a byte-order mark, tabs, CR LF.
@@ -232,6 +238,122 @@ void tst_ProgramFile::reusedLoader()
     QCOMPARE(file.rows(), Rows{row(1)});
     QCOMPARE(file.load(loader, m_dir.filePath("none.txt")), ProgramFile::LoadResult::CannotOpen);
     QVERIFY(file.rows().isEmpty());
+}
+
+void tst_ProgramFile::spreadsheetCells_data()
+{
+    QTest::addColumn<int>("column"); // 2: TIME, 9 to 18: T1 1st to T5 2nd
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("message"); // empty: no finding
+
+    QTest::newRow("plain time") << 2 << "00:50"
+                                << "";
+    QTest::newRow("time with minutes above 59") << 2 << "1:75"
+                                                << "";
+    QTest::newRow("time of the default import")
+        << 2 << "12:50:00 AM"
+        << "SEG2 TIME \"12:50:00 AM\" is a spreadsheet's time, not hours:minutes: the plugin "
+           "reads 12:50, the spreadsheet means 00:50. Write it as \"00:50\" (hours:minutes "
+           "only) and import the TIME column as Text.";
+    QTest::newRow("afternoon")
+        << 2 << "1:30 pm"
+        << "SEG2 TIME \"1:30 pm\" is a spreadsheet's time, not hours:minutes: the plugin cannot "
+           "read it, the spreadsheet means 13:30. Write it as \"13:30\" (hours:minutes only) and "
+           "import the TIME column as Text.";
+    QTest::newRow("seconds")
+        << 2 << "00:50:30"
+        << "SEG2 TIME \"00:50:30\" is a spreadsheet's time, not hours:minutes: the plugin reads "
+           "00:50, the spreadsheet means 00:50:30 (the controller keeps whole minutes). Write it "
+           "as \"00:50\" (hours:minutes only) and import the TIME column as Text.";
+    QTest::newRow("date in front")
+        << 2 << "1899-12-30 02:05:00"
+        << "SEG2 TIME \"1899-12-30 02:05:00\" is a spreadsheet's time, not hours:minutes: the "
+           "plugin cannot read it, the spreadsheet means 02:05 after the date \"1899-12-30\". "
+           "Write it as \"02:05\" (hours:minutes only) and import the TIME column as Text.";
+    QTest::newRow("time event, two digits") << 9 << "0.10"
+                                            << "";
+    QTest::newRow("time event, whole hours") << 12 << "3"
+                                             << "";
+    QTest::newRow("time event unset") << 18 << "----"
+                                      << "";
+    QTest::newRow("time event, one digit")
+        << 9 << "0.1"
+        << "SEG2 T1 1st \"0.1\" has one digit after the point: the plugin reads 0.01 (0 h 01 "
+           "min), but a spreadsheet saves 0.10 (0 h 10 min) this way. Write the minutes with two "
+           "digits: \"0.01\" or \"0.10\".";
+    QTest::newRow("last time event, one digit")
+        << 18 << "3.5"
+        << "SEG2 T5 2nd \"3.5\" has one digit after the point: the plugin reads 3.05 (3 h 05 "
+           "min), but a spreadsheet saves 3.50 (3 h 50 min) this way. Write the minutes with two "
+           "digits: \"3.05\" or \"3.50\".";
+    // Event values are whole numbers: a point is already refused as a format error.
+    QTest::newRow("event cell with a point") << 4 << "0.1"
+                                             << "";
+}
+
+void tst_ProgramFile::spreadsheetCells()
+{
+    QFETCH(int, column);
+    QFETCH(QString, cell);
+    QFETCH(QString, message);
+
+    Rows rows{row(1), row(2), row(3)};
+    rows[1][column] = cell;
+    rows[2][column] = cell; // beyond the segment count: unread
+    const QString name = written(Rows{ProgramFormat::headerRow()} + rows);
+    ProgramFile file;
+    QCOMPARE(file.load(name), ProgramFile::LoadResult::Loaded);
+    const QList<Finding> found = file.spreadsheetFindings(2);
+    QCOMPARE(file.findings(2), found);
+    if (message.isEmpty()) {
+        QCOMPARE(found, QList<Finding>{});
+        return;
+    }
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first().message, message);
+    QCOMPARE(found.first().segment, 2);
+    QCOMPARE(found.first().column, column);
+    QCOMPARE(found.first().kind, column == 2 ? Kind::SpreadsheetTime : Kind::SpreadsheetTimeEvent);
+}
+
+void tst_ProgramFile::encoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<ProgramEncoding::Encoding>("encoding");
+    QTest::addColumn<bool>("programEncoding");
+    using E = ProgramEncoding::Encoding;
+    const QString text = QStringLiteral("-\tSP1\r\nSEG1\t\u00C4\r\n");
+
+    QTest::newRow("UTF-16LE with mark") << encoded(text) << E::Utf16Le << true;
+    QTest::newRow("UTF-16LE without mark") << encoded(text).mid(2) << E::Utf16Le << true;
+    QByteArray big("\xFE\xFF");
+    for (const QChar c : text)
+        big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    QTest::newRow("UTF-16BE with mark") << big << E::Utf16Be << true;
+    QTest::newRow("UTF-16BE without mark") << big.mid(2) << E::Utf16BeNoBom << false;
+    QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0-\0\0\0", 8) << E::Utf32 << false;
+    QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + text.toUtf8() << E::Utf8Bom << false;
+    QTest::newRow("UTF-8") << text.toUtf8() << E::Utf8 << false;
+    QTest::newRow("ASCII") << QByteArray("-\tSP1\r\n") << E::Ascii << false;
+    QTest::newRow("Latin-1") << text.toLatin1() << E::EightBit << false;
+    QTest::newRow("empty") << QByteArray() << E::Empty << false;
+}
+
+void tst_ProgramFile::encoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(ProgramEncoding::Encoding, encoding);
+    QFETCH(bool, programEncoding);
+
+    QCOMPARE(ProgramEncoding::detect(bytes), encoding);
+    QCOMPARE(ProgramEncoding::isProgramEncoding(encoding), programEncoding);
+    const QStringList advice = ProgramEncoding::advice(encoding, QStringLiteral("p.txt"));
+    // The advice names what was found and how to save it; none for a program file's encoding.
+    QCOMPARE(advice.isEmpty(), programEncoding || encoding == ProgramEncoding::Encoding::Empty);
+    if (!advice.isEmpty()) {
+        QVERIFY(advice.first().contains(ProgramEncoding::name(encoding)));
+        QVERIFY(advice.join('\n').contains(QLatin1String("\"Unicode text\"")));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramFile)
