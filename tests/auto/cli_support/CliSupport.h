@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -67,14 +68,21 @@ inline QStringList words(const QString &text)
     return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-// Runs program (default: binary()) with arguments.
+// The working directory of every run that names none: where the tool hands over the files it
+// makes (program files, error logs), one directory for the whole test process.
+inline QString workDir()
+{
+    static QTemporaryDir dir;
+    return dir.path();
+}
+
+// Runs program (default: binary()) with arguments, in workingDirectory (default: workDir()).
 inline Result run(const QStringList &arguments, int timeoutMs = 60000,
                   const QString &workingDirectory = QString(), const QString &program = QString())
 {
     Result result;
     QProcess process;
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
+    process.setWorkingDirectory(workingDirectory.isEmpty() ? workDir() : workingDirectory);
     process.start(program.isEmpty() ? binary() : program, arguments);
     if (!process.waitForStarted(10000))
         return result;
@@ -137,10 +145,11 @@ inline QString appFile(const QString &name)
     return CliProcess::appDir() + QLatin1Char('/') + name;
 }
 
-// The error log a transfer of program leaves next to the plugin; kind is READ or WRITE.
+// The error log a transfer of program hands over in the working directory of runs that name
+// none; kind is READ or WRITE.
 inline QString errorLog(const QString &kind, int program)
 {
-    return appFile(QStringLiteral("%1_PROG_%2_ERROR.txt").arg(kind).arg(program));
+    return CliProcess::workDir() + QStringLiteral("/%1_PROG_%2_ERROR.txt").arg(kind).arg(program);
 }
 
 } // namespace ProgramFiles

@@ -146,8 +146,13 @@ void tst_CliVerify::verified()
     QCOMPARE(left(), files);
     if (differences.isEmpty() && arguments.first() == "write")
         QVERIFY2(result.err.contains("read back as written"), result.describe());
-    if (files.contains("out.txt"))
-        QCOMPARE(ProgramFiles::load(m_dir->filePath("out.txt")), ProgramFiles::demoRows(1, 3));
+    if (files.contains("out.txt")) {
+        // --keep-partial hands over the first read, the one the damaged reply went into.
+        QList<QStringList> expected = ProgramFiles::demoRows(1, 3);
+        if (arguments.contains("--keep-partial"))
+            expected[1][1] = QStringLiteral("151");
+        QCOMPARE(ProgramFiles::load(m_dir->filePath("out.txt")), expected);
+    }
 }
 
 // A refused write never opens the controller's program, which opening for writing would clear.
