@@ -1,34 +1,51 @@
 #include "TagCommand.h"
 
 #include "CommandLine.h"
+#include "CommunicatorCommand.h"
 #include "Console.h"
 #include "DriverInterface.h"
 #include "ExitCode.h"
+#include "LineEcho.h"
 #include "PluginSession.h"
 #include "PortObject.h"
 #include "PortSetup.h"
+#include "VorexDriver.h"
 
 #include <QtEndian>
+
+#include <limits>
 
 namespace {
 
 const quint64 MaxCount = 1024;
 
-int widthOf(int dataType)
+// Bytes per element of a data type code as the host's record sizes them; 0 for bits (packed
+// eight to a byte) and for codes the host does not know.
+int elementWidth(int dataType)
 {
-    switch (dataType) {
-    case 1:
-    case 5:
-        return 1;
-    case 2:
-        return 2;
-    case 3:
-        return 4;
-    case 4:
-        return 8;
-    default:
+    if (dataType < 1 || dataType > 5)
         return 0;
+    CommunicatorCommand command;
+    command.dataType = dataType;
+    command.count = 1;
+    return int(command.byteLength());
+}
+
+// The values an element holds so that it reads back as written: bits 0 and 1, bytes (codes 1 and
+// 5) unsigned, the wider integers signed. False for a code the host does not know.
+bool elementRange(int dataType, qint64 &low, qint64 &high)
+{
+    const int width = elementWidth(dataType);
+    if (dataType == 0 || width == 1) {
+        low = 0;
+        high = dataType == 0 ? 1 : 255;
+        return true;
     }
+    if (width == 0)
+        return false;
+    high = width == 8 ? std::numeric_limits<qint64>::max() : (qint64(1) << (8 * width - 1)) - 1;
+    low = -high - 1;
+    return true;
 }
 
 QString joined(const QList<qint64> &values)
@@ -39,6 +56,64 @@ QString joined(const QList<qint64> &values)
     return texts.join(QLatin1Char(' '));
 }
 
+// What a tag address can be, for the reasons of refused ones.
+QString addressForms()
+{
+    return QStringLiteral("tag addresses are the plugin's own tags (%1) and RAM<word> for word 0 "
+                          "to 65535 of the controller")
+        .arg(PluginSession::ownTags().join(QStringLiteral(", ")));
+}
+
+// Empty when address names a tag the plugin or its link driver serves, otherwise why not.
+QString addressProblem(const QString &address)
+{
+    if (address.isEmpty())
+        return QStringLiteral("ADDRESS is empty: %1").arg(addressForms());
+    if (PluginSession::isOwnTag(address) || VorexDriver::wordAddress(address) >= 0)
+        return QString();
+    // Tag addresses are compared exactly, as the runtime does: "rf0" would reach the
+    // controller instead of the plugin's read flag.
+    QString meant;
+    for (const QString &tag : PluginSession::ownTags()) {
+        if (address.compare(tag, Qt::CaseInsensitive) == 0)
+            meant = tag;
+    }
+    if (meant.isEmpty() && VorexDriver::wordAddress(address.toUpper()) >= 0)
+        meant = address.toUpper();
+    if (!meant.isEmpty())
+        return QStringLiteral("\"%1\" is not a tag: did you mean \"%2\"? (tag addresses are "
+                              "case-sensitive)")
+            .arg(address, meant);
+    return QStringLiteral("unknown tag address \"%1\": %2").arg(address, addressForms());
+}
+
+// QCommandLineParser takes every word that starts with "-" for an option, so a negative VALUE
+// ("-300", "-1,5") would need "--" before it. Such a word that is not an option's value is
+// marked with a leading NUL, which no argument of a process can hold, and unmarked after parsing.
+QStringList markNegativeValues(const QStringList &arguments)
+{
+    QStringList marked;
+    bool optionValueNext = false;
+    for (const QString &word : arguments) {
+        const bool negative = word.size() > 1 && word.at(0) == QLatin1Char('-') &&
+                              word.at(1) >= QLatin1Char('0') && word.at(1) <= QLatin1Char('9');
+        marked << (negative && !optionValueNext ? QChar(0) + word : word);
+        optionValueNext = !negative && word.startsWith(QLatin1Char('-')) &&
+                          !word.contains(QLatin1Char('=')) && word != QLatin1String("--") &&
+                          word != QLatin1String("-h") && word != QLatin1String("--help");
+    }
+    return marked;
+}
+
+QStringList unmarked(QStringList words)
+{
+    for (QString &word : words) {
+        if (word.startsWith(QChar(0)))
+            word.remove(0, 1);
+    }
+    return words;
+}
+
 int get(const PluginSession &session, const QString &address, int type, quint64 elements)
 {
     const QByteArray answer = session.readTag(address, type, elements);
@@ -46,6 +121,7 @@ int get(const PluginSession &session, const QString &address, int type, quint64 
         Console::error(QStringLiteral("dcp30: no value for %1: the controller did not answer, or "
                                       "it does not serve that address or type")
                            .arg(address));
+        LineEcho::report(session.port());
         return ExitCode::Failed;
     }
     Console::out(joined(TagCommand::decode(answer, type, elements)));
@@ -69,6 +145,7 @@ int set(const PluginSession &session, const QString &address, const QByteArray &
         Console::error(QStringLiteral("dcp30: %1 cannot be read back: the controller did not "
                                       "answer, or it does not serve that address or type")
                            .arg(address));
+        LineEcho::report(session.port());
         return ExitCode::Failed;
     }
     const QList<qint64> wanted = TagCommand::decode(value, type, elements);
@@ -81,6 +158,41 @@ int set(const PluginSession &session, const QString &address, const QByteArray &
     return ExitCode::Success;
 }
 
+// The bytes of a tag set's VALUE text; false with the reason in line's error.
+bool valueBytes(CommandLine &line, const QString &address, bool own, int dataType,
+                const QString &text, QByteArray &value, int &count)
+{
+    QList<qint64> values;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        qint64 number = 0;
+        if (!CommandLine::parseInt(part.trimmed(), number)) {
+            line.setError(
+                QStringLiteral("VALUE must be decimal numbers separated by commas, not \"%1\"")
+                    .arg(text));
+            return false;
+        }
+        values << number;
+    }
+    if (own && address == QLatin1String("RF0") && values.first() > 0)
+        line.setError(QStringLiteral("raising RF0 starts a program read: use dcp30 read"));
+    if (own && address == QLatin1String("WF0") && values.first() > 0)
+        line.setError(QStringLiteral("raising WF0 starts a program write: use dcp30 write"));
+    QString reason;
+    if (!TagCommand::encode(values, own ? 1 : dataType, value, &reason))
+        line.setError(reason);
+    if (own && values.size() != 1)
+        line.setError(QStringLiteral("%1 holds a single byte; give one value").arg(address));
+    for (qint64 v : values) {
+        if (!own && !VorexDriver::fitsWord(v))
+            line.setError(QStringLiteral("%1 does not fit a controller word (%2 to %3)")
+                              .arg(v)
+                              .arg(VorexDriver::MinWordValue)
+                              .arg(VorexDriver::MaxWordValue));
+    }
+    count = values.size();
+    return line.errorText().isEmpty();
+}
+
 } // namespace
 
 QList<qint64> TagCommand::decode(const QByteArray &bytes, int dataType, quint64 count)
@@ -91,19 +203,19 @@ QList<qint64> TagCommand::decode(const QByteArray &bytes, int dataType, quint64 
             values << ((quint8(bytes.at(int(i / 8))) >> (i % 8)) & 1);
         return values;
     }
-    const int width = widthOf(dataType);
+    const int width = elementWidth(dataType);
     if (width == 0)
         return values;
     for (quint64 i = 0; i < count && int((i + 1) * width) <= bytes.size(); ++i) {
         const char *p = bytes.constData() + i * width;
-        switch (dataType) {
+        switch (width) {
         case 2:
             values << qFromLittleEndian<qint16>(p);
             break;
-        case 3:
+        case 4:
             values << qFromLittleEndian<qint32>(p);
             break;
-        case 4:
+        case 8:
             values << qFromLittleEndian<qint64>(p);
             break;
         default:
@@ -120,28 +232,7 @@ bool TagCommand::encode(const QList<qint64> &values, int dataType, QByteArray &b
     bytes.clear();
     qint64 low = 0;
     qint64 high = 0;
-    switch (dataType) {
-    case 0:
-        high = 1;
-        break;
-    case 1:
-    case 5:
-        low = -128;
-        high = 255;
-        break;
-    case 2:
-        low = -32768;
-        high = 65535;
-        break;
-    case 3:
-        low = INT_MIN;
-        high = UINT_MAX;
-        break;
-    case 4:
-        low = LLONG_MIN;
-        high = LLONG_MAX;
-        break;
-    default:
+    if (!elementRange(dataType, low, high)) {
         if (error)
             *error = QStringLiteral("data type code %1 is not one of 0 to 5").arg(dataType);
         return false;
@@ -165,7 +256,7 @@ bool TagCommand::encode(const QList<qint64> &values, int dataType, QByteArray &b
         }
         return true;
     }
-    const int width = widthOf(dataType);
+    const int width = elementWidth(dataType);
     for (qint64 v : values) {
         char element[8];
         qToLittleEndian<qint64>(v, element);
@@ -182,10 +273,12 @@ int TagCommand::run(const QStringList &arguments)
          QStringLiteral("tag set ADDRESS VALUE [--type CODE] [--port PORT]")},
         QStringLiteral("Reads or writes one tag through the plugin. The plugin's own tags\n"
                        "(SegCnt0, ReadProgress0, WriteProgress0, ProgramID0, StorageType0, RF0,\n"
-                       "WF0, WE0, RE0) hold one byte each; every other address goes to the link\n"
-                       "driver, e.g. RAM4509 for word 4509 of the controller. Values are\n"
-                       "decimal; VALUE may list several elements separated by commas. A write\n"
-                       "of a controller tag is read back to check the controller took it."));
+                       "WF0, WE0, RE0) hold one byte each; RAM<word> goes to the link driver,\n"
+                       "e.g. RAM4509 for word 4509 (0 to 65535) of the controller. Addresses\n"
+                       "are case-sensitive. Values are decimal, negative ones too (tag set\n"
+                       "RAM4509 -300); VALUE may list several elements separated by commas. A\n"
+                       "controller word holds -32768 to 32767, and a write of one is read back\n"
+                       "to check the controller took it."));
     line.addOption(QStringLiteral("type"), QStringLiteral("CODE"),
                    QStringLiteral("data type: 0 bits, 1 and 5 bytes, 2 16-bit, 3 32-bit\n"
                                   "(default), 4 64-bit integers"));
@@ -193,10 +286,11 @@ int TagCommand::run(const QStringList &arguments)
                    QStringLiteral("number of elements to read (default 1)"));
     PortSetup::declare(line);
 
-    const int parsed = line.parseCommand(arguments, 3);
+    // Too many words are refused below, by their unmarked text.
+    const int parsed = line.parseCommand(markNegativeValues(arguments), arguments.size());
     if (parsed >= 0)
         return parsed;
-    const QStringList words = line.positional();
+    const QStringList words = unmarked(line.positional());
     if (words.isEmpty())
         return line.badArguments(QStringLiteral("say get or set"));
     const bool getting = words.first() == QLatin1String("get");
@@ -220,33 +314,14 @@ int TagCommand::run(const QStringList &arguments)
     if (!getting && line.isSet(QStringLiteral("count")))
         return line.badArguments(
             QStringLiteral("tag set takes its count from the number of values"));
+    const QString problem = addressProblem(address);
+    if (!problem.isEmpty())
+        return line.badArguments(problem);
 
     const bool own = PluginSession::isOwnTag(address);
     QByteArray value;
-    if (!getting) {
-        QList<qint64> values;
-        for (const QString &text : words.at(2).split(QLatin1Char(','))) {
-            qint64 number = 0;
-            if (!CommandLine::parseInt(text.trimmed(), number))
-                return line.badArguments(
-                    QStringLiteral("VALUE must be decimal numbers separated by commas, not \"%1\"")
-                        .arg(words.at(2)));
-            values << number;
-        }
-        if (own && address == QLatin1String("RF0") && values.first() > 0)
-            return line.badArguments(QStringLiteral("raising RF0 starts a program read: use "
-                                                    "dcp30 read"));
-        if (own && address == QLatin1String("WF0") && values.first() > 0)
-            return line.badArguments(QStringLiteral("raising WF0 starts a program write: use "
-                                                    "dcp30 write"));
-        QString reason;
-        if (!encode(values, own ? 1 : dataType, value, &reason))
-            return line.badArguments(reason);
-        if (own && values.size() != 1)
-            return line.badArguments(
-                QStringLiteral("%1 holds a single byte; give one value").arg(address));
-        count = values.size();
-    }
+    if (!getting && !valueBytes(line, address, own, dataType, words.at(2), value, count))
+        return line.badArguments();
 
     PluginSession session;
     QString reason;

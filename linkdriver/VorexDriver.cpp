@@ -45,10 +45,11 @@ ProtocolSettings *VorexDriver::createDefaultProtocolSettings()
 
 int VorexDriver::wordAddress(const QString &address)
 {
-    int i = 0;
-    while (i < address.size() && address.at(i).isLetter() && address.at(i).unicode() < 128)
-        ++i;
-    const QString digits = address.mid(i);
+    // The one memory name the controller's data commands reach; letter case matters, as it
+    // does for every other tag address of the host.
+    if (!address.startsWith(QLatin1String("RAM")))
+        return -1;
+    const QString digits = address.mid(3);
     if (digits.isEmpty() || digits.size() > 5)
         return -1;
     for (const QChar c : digits) {
@@ -57,6 +58,11 @@ int VorexDriver::wordAddress(const QString &address)
     }
     const int number = digits.toInt();
     return number <= 65535 ? number : -1;
+}
+
+bool VorexDriver::fitsWord(qint64 value)
+{
+    return value >= MinWordValue && value <= MaxWordValue;
 }
 
 QByteArray VorexDriver::transact(PortObject *port, const QByteArray &frame)
@@ -120,8 +126,13 @@ bool VorexDriver::writeTag(PortObject *port, CommunicatorCommand *command, QByte
     QList<int> values;
     for (quint64 i = 0; i < command->count; ++i) {
         const char *element = value.constData() + i * width;
-        values << (width == 4 ? qFromLittleEndian<qint32>(element)
-                              : qFromLittleEndian<qint16>(element));
+        const int number =
+            width == 4 ? qFromLittleEndian<qint32>(element) : qFromLittleEndian<qint16>(element);
+        // The controller would refuse the whole write; a value it cannot hold never leaves here
+        // truncated or wrapped.
+        if (!fitsWord(number))
+            return false;
+        values << number;
     }
     return isSuccess(transact(port, Commands::writeWords(address, values)));
 }

@@ -62,6 +62,29 @@ bool LinePort::isDisconnected() const
     return m_disconnected;
 }
 
+bool LinePort::echoes(const PortObject *port)
+{
+    const LinePort *line = dynamic_cast<const LinePort *>(port);
+    return line && line->echoSeen();
+}
+
+void LinePort::watchEchoLocked(const char *data, int length)
+{
+    if (m_lastWrite.isEmpty())
+        return;
+    m_sinceWrite.append(data, qMin(length, m_lastWrite.size() - m_sinceWrite.size()));
+    if (!m_lastWrite.startsWith(m_sinceWrite)) {
+        m_lastWrite.clear(); // an answer of its own: this request was not echoed
+        return;
+    }
+    if (m_sinceWrite.size() < m_lastWrite.size())
+        return; // the same so far; the rest is still on its way
+    m_lastWrite.clear();
+    if (!m_echoSeen.exchange(true))
+        qCWarning(lcPorts) << m_name << "echoes every request: the bytes received after a write"
+                           << "began with the request itself";
+}
+
 void LinePort::receiveLocked(int waitMs)
 {
     pollfd p{m_fd, POLLIN, 0};
@@ -73,6 +96,7 @@ void LinePort::receiveLocked(int waitMs)
         const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
         if (n > 0) {
             m_input.append(chunk, int(n));
+            watchEchoLocked(chunk, int(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -143,6 +167,8 @@ int LinePort::write(const char *data, int length)
         m_disconnected = true;
         break;
     }
+    m_sinceWrite.clear();
+    m_lastWrite = written == length ? QByteArray(data, length) : QByteArray();
     return written;
 }
 

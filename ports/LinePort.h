@@ -33,6 +33,11 @@
 //   to an earlier request is never taken as the reply to the next one. Other keys or values
 //   answer false and change nothing.
 // - retryCount() answers the value set with setRetryCount (3 by default).
+//
+// A line that hands every request straight back (an RS-485 adapter with local echo on) makes each
+// reply look like the request itself, which no driver can use: when the bytes received after a
+// write begin with exactly the bytes written, the port notes it (echoSeen(), logged once under
+// dcp30.ports) so the program can name the cause instead of a lost reply.
 class LinePort : public PortObject
 {
 public:
@@ -59,11 +64,17 @@ public:
     Kind kind() const { return m_kind; }
     // True once the other end has gone: a closed connection or a vanished device.
     bool isDisconnected() const;
+    // True once the bytes received after a write began with every byte of that write.
+    bool echoSeen() const { return m_echoSeen.load(); }
+    // True when port is a LinePort that has seen its requests echoed; false for any other port.
+    static bool echoes(const PortObject *port);
 
 private:
     // Waits up to waitMs for bytes and moves everything readable into the assembler.
     void receiveLocked(int waitMs);
     void drainLocked();
+    // Compares what arrived since the last write with the bytes of that write.
+    void watchEchoLocked(const char *data, int length);
 
     const int m_fd;
     const Kind m_kind;
@@ -71,6 +82,9 @@ private:
     mutable std::mutex m_mutex;
     ReplyAssembler m_input;
     bool m_disconnected = false;
+    QByteArray m_lastWrite;  // the bytes of the last whole write while its echo is still open
+    QByteArray m_sinceWrite; // what arrived after it, at most as many bytes
+    std::atomic<bool> m_echoSeen{false};
     std::atomic<int> m_retryCount{3};
     std::atomic<int> m_readTimeout{500};
     std::atomic<int> m_writeTimeout{2000};

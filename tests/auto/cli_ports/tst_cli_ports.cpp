@@ -15,7 +15,6 @@
 #include <QThread>
 #include <QtTest>
 
-
 class tst_CliPorts : public QObject
 {
     Q_OBJECT
@@ -41,6 +40,13 @@ void tst_CliPorts::tagValues_data()
     QTest::newRow("bits, lowest first")
         << 0 << QList<qint64>{1, 0, 1, 1, 0, 0, 0, 0, 1} << QByteArray::fromHex("0d01");
     QTest::newRow("16-bit too big") << 2 << QList<qint64>{65536} << QByteArray();
+    // Every element reads back as written: no value that would come back as another one.
+    QTest::newRow("32-bit above its signed range")
+        << 3 << QList<qint64>{0, 4294967295LL} << QByteArray();
+    QTest::newRow("16-bit above its signed range") << 2 << QList<qint64>{32768} << QByteArray();
+    QTest::newRow("byte below zero") << 5 << QList<qint64>{-1} << QByteArray();
+    QTest::newRow("32-bit limits")
+        << 3 << QList<qint64>{-2147483648LL, 2147483647} << QByteArray::fromHex("00000080ffffff7f");
     QTest::newRow("byte too small") << 1 << QList<qint64>{-129} << QByteArray();
     QTest::newRow("bit 2") << 0 << QList<qint64>{2} << QByteArray();
     QTest::newRow("unknown type") << 6 << QList<qint64>{1} << QByteArray();

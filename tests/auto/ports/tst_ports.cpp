@@ -15,6 +15,7 @@
 #include <atomic>
 #include <thread>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -78,6 +79,8 @@ private slots:
     void callersOnSeveralThreads();
     void serialDevice_data();
     void serialDevice();
+    void echoedRequestIsNamed_data();
+    void echoedRequestIsNamed();
     void commText_data();
     void commText();
     void portAddress_data();
@@ -290,6 +293,68 @@ void tst_Ports::serialDevice()
     QCOMPARE(int(::cfgetospeed(&tio)), speed);
     QCOMPARE(int(tio.c_lflag & (ICANON | ECHO)), 0); // raw: nothing echoed or held back
 
+    port.reset();
+    ::close(master);
+}
+
+void tst_Ports::echoedRequestIsNamed_data()
+{
+    QTest::addColumn<Bursts>("bursts"); // what the line hands back after the request
+    QTest::addColumn<bool>("echo");
+    const QByteArray request = Commands::readWords(4509, 2);
+    const QByteArray answer = reply("0100X00,-200,1300");
+    QTest::newRow("request, then the reply") << Bursts{request, answer} << true;
+    QTest::newRow("request in two bursts") << Bursts{request.left(5), request.mid(5)} << true;
+    QTest::newRow("reply only") << Bursts{answer} << false;
+    QTest::newRow("nothing") << Bursts{} << false;
+    QTest::newRow("part of the request, then a reply") << Bursts{request.left(9) + answer} << false;
+    QTest::newRow("a byte before the request") << Bursts{"\xff" + request} << false;
+}
+
+// An adapter with local echo on hands every request back before the controller's reply; the
+// port names it. The test plays the adapter on the master side of a pseudo-terminal.
+void tst_Ports::echoedRequestIsNamed()
+{
+    QFETCH(Bursts, bursts);
+    QFETCH(bool, echo);
+    int master = -1;
+    int slave = -1;
+    char name[256];
+    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    QCOMPARE(::fcntl(master, F_SETFL, O_NONBLOCK), 0);
+    PortAddress address;
+    address.kind = PortAddress::Kind::Serial;
+    address.path = QString::fromLocal8Bit(name);
+    PortFactory::Options options;
+    options.timeoutMs = 300;
+    QString error;
+    std::unique_ptr<PortObject> port = PortFactory::open(address, options, &error);
+    QVERIFY2(port, qPrintable(error));
+
+    const QByteArray request = Commands::readWords(4509, 2);
+    std::thread adapter([&] {
+        QByteArray seen;
+        QElapsedTimer clock;
+        clock.start();
+        char chunk[256];
+        while (seen.size() < request.size() && clock.elapsed() < 5000) {
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n > 0)
+                seen.append(chunk, int(n));
+            else
+                QThread::msleep(5);
+        }
+        for (const QByteArray &burst : bursts) {
+            ::write(master, burst.constData(), size_t(burst.size()));
+            QThread::msleep(30);
+        }
+    });
+    QCOMPARE(port->write(request.constData(), request.size()), request.size());
+    readAll(*port);
+    adapter.join();
+    QCOMPARE(LinePort::echoes(port.get()), echo);
+    QVERIFY(!LinePort::echoes(nullptr));
     port.reset();
     ::close(master);
 }

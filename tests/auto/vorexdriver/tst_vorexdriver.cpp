@@ -36,14 +36,19 @@ private slots:
     void write();
     void refused_data();
     void refused();
+    void valueBeyondAWord_data();
+    void valueBeyondAWord();
 };
 
 void tst_VorexDriver::wordAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("word");
-    QTest::newRow("any memory name") << "Dm12" << 12;
-    QTest::newRow("digits only") << "3501" << 3501;
+    QTest::newRow("another memory name") << "DB100" << -1;
+    QTest::newRow("memory name in lower case") << "ram4509" << -1;
+    QTest::newRow("own tag of the plugin") << "RF0" << -1;
+    QTest::newRow("digits only") << "3501" << -1;
+    QTest::newRow("space before the digits") << "RAM 1" << -1;
     QTest::newRow("min") << "RAM0" << 0;
     QTest::newRow("max") << "RAM65535" << 65535;
     QTest::newRow("five digits, leading zeros") << "RAM00001" << 1;
@@ -136,6 +141,9 @@ void tst_VorexDriver::write_data()
         << QByteArray("\x02"
                       "0100X0\x03\r\n")
         << false;
+    QTest::newRow("32-bit at the limits of a word")
+        << 3 << 2 << QByteArray::fromHex("0080ffffff7f0000") << frame("0100XWS,3501W,-32768,32767")
+        << frame("0100X00") << true;
     QTest::newRow("sixteen 16-bit")
         << 2 << 16
         << QByteArray::fromHex("0000010002000300040005000600070008000900"
@@ -177,6 +185,8 @@ void tst_VorexDriver::refused_data()
     QTest::newRow("no elements") << "RAM3501" << 3 << 0;
     QTest::newRow("seventeen elements") << "RAM3501" << 3 << 17;
     QTest::newRow("address of six digits") << "RAM035010" << 3 << 1;
+    QTest::newRow("other memory name") << "DM3501" << 3 << 1;
+    QTest::newRow("lower case") << "ram3501" << 3 << 1;
 }
 
 // A command the controller cannot serve is refused before anything goes on the line.
@@ -190,6 +200,30 @@ void tst_VorexDriver::refused()
     CommunicatorCommand c = command(qPrintable(address), dataType, count);
     QByteArray value(8 * 17, '\0');
     QCOMPARE(driver.readTag(&port, &c), QByteArray());
+    QCOMPARE(driver.writeTag(&port, &c, value), false);
+    QVERIFY(port.calls.isEmpty());
+}
+
+void tst_VorexDriver::valueBeyondAWord_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("one above") << 1 << QByteArray::fromHex("00800000");
+    QTest::newRow("one below") << 1 << QByteArray::fromHex("ff7fffff");
+    QTest::newRow("largest 32-bit") << 1 << QByteArray::fromHex("ffffff7f");
+    QTest::newRow("second of two") << 2 << QByteArray::fromHex("0100000000000100");
+}
+
+// A controller word holds -32768..32767: a 32-bit value beyond it is refused whole, never sent
+// cut to 16 bits, and the controller keeps what it held.
+void tst_VorexDriver::valueBeyondAWord()
+{
+    QFETCH(int, count);
+    QFETCH(QByteArray, value);
+    VorexDriver driver;
+    ScriptedPort port;
+    port.queueReply(frame("0100X00"));
+    CommunicatorCommand c = command("RAM3501", 3, count);
     QCOMPARE(driver.writeTag(&port, &c, value), false);
     QVERIFY(port.calls.isEmpty());
 }
