@@ -4,6 +4,7 @@
 #include "CommunicatorCommand.h"
 #include "DeviceService.h"
 #include "DriverInterface.h"
+#include "LineEcho.h"
 #include "MessageCenter.h"
 #include "PortObject.h"
 #include "PortSetup.h"
@@ -185,6 +186,7 @@ bool PluginSession::readRangeParameters(QList<qint32> &paras, QString *failed) c
     const QByteArray spLimits = readTag(QStringLiteral("RAM4509"), 3, 2);
     if (spLimits.size() != 8) {
         *failed = QStringLiteral("RAM4509");
+        LineEcho::report(m_port.get());
         return false;
     }
     paras << int32Of(spLimits.left(4)) << int32Of(spLimits.mid(4, 4));
@@ -192,6 +194,7 @@ bool PluginSession::readRangeParameters(QList<qint32> &paras, QString *failed) c
         const QByteArray value = readTag(QLatin1String(address), 3, 1);
         if (value.size() != 4) {
             *failed = QLatin1String(address);
+            LineEcho::report(m_port.get());
             return false;
         }
         paras << int32Of(value);

@@ -85,7 +85,7 @@ public:
     // Reads the five range parameters a program write is checked against, as the plugin reads
     // them through its link driver: SP1 lower and upper limit ("RAM4509", two words) and the
     // event types of events 1 to 3 ("RAM3501", "RAM3505", "RAM3509"). False when any read gave
-    // no value, with that address in *failed.
+    // no value, with that address in *failed (and a line that echoes requests named on stderr).
     bool readRangeParameters(QList<qint32> &paras, QString *failed) const;
 
     // Starts a transfer the way an operator screen does (program, segment count and storage

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitCode.h"
+#include "LineEcho.h"
 #include "MessageCenter.h"
 #include "OutputTarget.h"
 
@@ -138,6 +139,8 @@ int TransferOptions::finish(PluginSession &session, PluginSession::Kind kind,
     }
     bool failed = !outcome.ok;
     const bool logged = deliverLog(session, kind, &failed);
+    if (failed)
+        LineEcho::report(session.port());
     if (outcome.status == PluginSession::Outcome::Finished && !outcome.ok) {
         if (!logged && session.messageCenter()->reportCount() == 0)
             Console::error(QStringLiteral("dcp30: the %1 of program %2 ended with its error flag "

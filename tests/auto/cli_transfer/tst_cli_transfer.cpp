@@ -174,8 +174,8 @@ void tst_CliTransfer::commandLine_data()
     row("own tag", words("tag get SegCnt0"), 0, "1\n", "");
     row("own tag clamped", words("tag set ProgramID0 40"), 0, "19\n", "");
     row("word written", words("tag set RAM100 7,-8 --fault data-read:nth=5:no-reply"), 0, "", "");
-    row("value refused by the controller", words("tag set RAM100 70000"), 1, "",
-        "dcp30: RAM100 holds 0, not 70000: the value was not taken\n");
+    row("value refused by the controller", words("tag set RAM100 5 --fault data-write:end-code=44"),
+        1, "", "dcp30: RAM100 holds 0, not 5: the value was not taken\n");
     row("controller silent", words("tag get RAM4509 --fault data-read:no-reply"), 1, "",
         "dcp30: no value for RAM4509");
 }
