@@ -4,6 +4,7 @@
 
 #include "CloseCommand.h"
 #include "Console.h"
+#include "DiffCommand.h"
 #include "ExitCode.h"
 #include "ReadCommand.h"
 #include "SimulateCommand.h"
@@ -23,6 +24,7 @@ const char usageText[] =
     "       dcp30 write    --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
     "[--csv FILE] [--skip-invalid]\n"
     "       dcp30 close    --program N [--port PORT]\n"
+    "       dcp30 diff     A B [--segments M] [--port PORT]\n"
     "       dcp30 validate FILE [--segments M] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
     "[--port PORT]\n"
     "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
@@ -35,6 +37,7 @@ const char helpText[] =
     "  read      read a program from the controller into PROG_<N>.txt (or --out FILE)\n"
     "  write     check PROG_<N>.txt (or --csv FILE), then write it into the controller\n"
     "  close     close a program file a failed transfer left open in the controller\n"
+    "  diff      compare two program files or controller programs (controller:N) cell by cell\n"
     "  validate  check a program CSV file as a write would, writing nothing\n"
     "  tag       read or write one tag through the plugin\n"
     "  simulate  run the simulated controller on a pseudo-terminal or a TCP port\n"
@@ -69,6 +72,8 @@ int main(int argc, char **argv)
         return WriteCommand::run(arguments);
     if (command == QLatin1String("close"))
         return CloseCommand::run(arguments);
+    if (command == QLatin1String("diff"))
+        return DiffCommand::run(arguments);
     if (command == QLatin1String("validate"))
         return ValidateCommand::run(arguments);
     if (command == QLatin1String("tag"))

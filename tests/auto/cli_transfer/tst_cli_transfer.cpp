@@ -137,6 +137,9 @@ void tst_CliTransfer::commandLine_data()
     bad("tag action", "tag peek RAM1", "unknown action \"peek\"");
     bad("tag set RF0", "tag set RF0 1", "raising RF0 starts a program read");
     bad("simulate both", "simulate --pty --tcp 0", "give either --pty or --tcp PORTNUMBER");
+    bad("diff one side", "diff a.txt", "name the two programs to compare");
+    bad("diff program 20", "diff a.txt controller:20", "controller programs are 1 to 19");
+    bad("diff two controllers", "diff controller:1 controller:2", "give --segments");
 
     const QString plainFile = m_dir.filePath(QStringLiteral("plain.txt"));
     QFile file(plainFile);
