@@ -72,6 +72,18 @@ int verify(PluginSession &session, const TransferOptions &options, const QList<Q
     return ExitCode::Failed;
 }
 
+// Says why FILE was not replaced; answers the exit status.
+int leftAlone(const QString &out, bool nothingSaved, bool readOk, int status)
+{
+    const QString why = nothingSaved ? QStringLiteral("no program file was saved")
+                        : readOk     ? QStringLiteral("the reads differ (--keep-partial hands over "
+                                                          "the first)")
+                                     : QStringLiteral("the read failed (--keep-partial hands over "
+                                                          "what it saved)");
+    Console::error(QStringLiteral("dcp30: %1 was left as it was: %2").arg(out, why));
+    return qMax(status, int(ExitCode::Failed));
+}
+
 int cannotWrite(const QString &reason)
 {
     Console::error(QStringLiteral("dcp30: %1").arg(reason));
@@ -138,17 +150,8 @@ int ReadCommand::run(const QStringList &arguments)
     }
     const bool wanted =
         (outcome.ok && status == ExitCode::Success) || line.isSet(QStringLiteral("keep-partial"));
-    if (program.isEmpty() || !wanted) {
-        Console::error(QStringLiteral("dcp30: %1 was left as it was: %2")
-                           .arg(out, program.isEmpty() ? QStringLiteral("no program file was saved")
-                                     : outcome.ok
-                                         ? QStringLiteral("the reads differ "
-                                                          "(--keep-partial hands "
-                                                          "over the first)")
-                                         : QStringLiteral("the read failed (--keep-partial "
-                                                          "hands over what it saved)")));
-        return qMax(status, int(ExitCode::Failed));
-    }
+    if (program.isEmpty() || !wanted)
+        return leftAlone(out, program.isEmpty(), outcome.ok, status);
     if (!target.write(program, &reason))
         return cannotWrite(reason);
     const QString where = QDir::toNativeSeparators(target.path());

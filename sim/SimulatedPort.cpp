@@ -1,10 +1,8 @@
 #include "SimulatedPort.h"
 
 #include <chrono>
-#include <cstring>
 
 namespace {
-const char ETX = 0x03;
 // A frame longer than this without LF is line noise, not a request: it is dropped.
 const int MaxFrameLength = 4096;
 } // namespace
@@ -25,15 +23,6 @@ SimulatedPort::SimulatedPort(ControllerSimulator *controller) : m_controller(con
 
 SimulatedPort::~SimulatedPort() = default;
 
-int SimulatedPort::wholeReplyLength(const QByteArray &bytes)
-{
-    const int etx = bytes.indexOf(ETX);
-    if (etx < 0)
-        return -1;
-    const int lf = bytes.indexOf('\n', etx + 1);
-    return lf < 0 ? -1 : lf + 1;
-}
-
 int SimulatedPort::read(char *buffer, int maxLength)
 {
     if (!buffer || maxLength <= 0)
@@ -41,15 +30,8 @@ int SimulatedPort::read(char *buffer, int maxLength)
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(m_readTimeout);
-    m_arrived.wait_until(lock, deadline, [this] { return wholeReplyLength(m_pending) >= 0; });
-    int n = wholeReplyLength(m_pending);
-    if (n < 0)
-        n = m_pending.size();
-    n = qMin(n, maxLength);
-    if (n > 0) {
-        std::memcpy(buffer, m_pending.constData(), size_t(n));
-        m_pending.remove(0, n);
-    }
+    m_arrived.wait_until(lock, deadline, [this] { return m_pending.hasWholeReply(); });
+    const int n = m_pending.take(buffer, maxLength);
     // This read is over; whatever was held back arrives now, too late for it.
     const QList<LateReply> late = m_late;
     m_late.clear();
@@ -92,7 +74,7 @@ void SimulatedPort::exchangeLocked(const QByteArray &frame)
 void SimulatedPort::arriveLocked(int exchange, const QByteArray &bytes)
 {
     m_trace.append({Direction::Reply, exchange, bytes});
-    m_pending += bytes;
+    m_pending.append(bytes);
     m_arrived.notify_all();
 }
 
@@ -103,8 +85,8 @@ bool SimulatedPort::setOption(int key, const QVariant &value)
     if (key != OptionDiscardInput || !isInt || number != 0)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_pending.isEmpty()) {
-        m_trace.append({Direction::Discarded, m_exchanges, m_pending});
+    if (m_pending.pendingSize() > 0) {
+        m_trace.append({Direction::Discarded, m_exchanges, m_pending.pending()});
         m_pending.clear();
     }
     return true;
@@ -157,7 +139,7 @@ void SimulatedPort::injectInput(const QByteArray &bytes)
 int SimulatedPort::pendingByteCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_pending.size();
+    return m_pending.pendingSize();
 }
 
 int SimulatedPort::exchangeCount() const

@@ -4,6 +4,7 @@
 #include "ControllerSimulator.h"
 #include "FaultPlan.h"
 #include "PortObject.h"
+#include "ReplyAssembler.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,7 +76,6 @@ public:
     void clearTrace();
 
 private:
-    static int wholeReplyLength(const QByteArray &bytes);
     void exchangeLocked(const QByteArray &frame);
     void arriveLocked(int exchange, const QByteArray &bytes);
 
@@ -84,8 +84,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_arrived;
     FaultPlan m_plan;
-    QByteArray m_written; // bytes of a frame not yet complete
-    QByteArray m_pending;
+    QByteArray m_written;     // bytes of a frame not yet complete
+    ReplyAssembler m_pending; // the line's bytes, cut into replies as a real port cuts them
     struct LateReply
     {
         int exchange;
