@@ -6,16 +6,24 @@
 #include "DriverLogging.h"
 #include "FileAccessor.h"
 #include "ProtocolSettings.h"
+#include "RecordGeometry.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLibrary>
 #include <QThread>
 
+#include <utility>
+
 namespace {
 
-const quint8 MaxProgramId = 19;
-const quint8 MaxSegmentCount = 30;
+const quint8 MaxProgramId = RecordGeometry::MaxProgram;
+const quint8 MaxSegmentCount = RecordGeometry::MaxSegment;
 const int ErrorHoldReads = 100;
+// Destroying the driver returns within StopBudgetMs, whatever the worker is doing; of that, the
+// worker gets CooperativeStopMs to give up by itself.
+const int StopBudgetMs = 90;
+const int CooperativeStopMs = 70;
 
 const QString &versionText()
 {
@@ -79,8 +87,14 @@ DriverDCP30::DriverDCP30() : QObject(nullptr)
             &DriverDCP30::setErrorInstantMessage);
     connect(m_worker, &FileAccessor::setReadProgress, this, &DriverDCP30::setReadProgress);
     connect(m_worker, &FileAccessor::setWriteProgress, this, &DriverDCP30::setWriteProgress);
+    // Queued behind the status reports of the same transfer, so the flags are final by then.
+    connect(m_worker, &FileAccessor::transferEnded, this, &DriverDCP30::transferFinished);
 
     m_workerThread->start(QThread::InheritPriority);
+    // The first thing the thread does: it becomes uncancellable except inside the worker's port
+    // calls (see releaseWorker).
+    QMetaObject::invokeMethod(
+        m_worker, [] { LineExchange::restrictCancellationToPortCalls(); }, Qt::QueuedConnection);
 }
 
 DriverDCP30::~DriverDCP30()
@@ -90,25 +104,38 @@ DriverDCP30::~DriverDCP30()
     releaseWorker();
 }
 
-// Ends the worker thread without waiting for a transfer to finish: the worker is told to give
-// up at its next pause or step, which is at most one port read away. Only a port that never
-// returns leaves the thread running; then it is terminated as a last resort. The worker is
-// deleted once its thread no longer runs any of its slots.
+// Ends the worker thread within StopBudgetMs. The worker is told to give up at its next pause,
+// step or return from the port, which takes a few milliseconds in nearly every case. A worker
+// still busy after CooperativeStopMs is ended with QThread::terminate(). The thread can be
+// cancelled only while it is inside a port call: a read waiting for a reply is cancelled at once,
+// its stack unwinds (Qt notes that as an exception through its event loop, and GLib's dispatcher
+// may complain), and the thread finishes. A worker busy elsewhere (a slow disk) finishes its step
+// and stops by itself, just after the budget.
+//
+// Nothing the ended thread may have held is deleted under it. The worker takes no lock of its
+// own (its pauses are plain sleeps), and it is deleted on its own thread once no slot of it runs
+// any more (in the event loop, or in the thread's finish after a cancellation); the thread object
+// is deleted from its finished signal. Should the thread not end within the budget (a port read
+// that spins without entering the kernel, a slow disk), both go when it does. The port belongs to
+// the host: a read cancelled inside it leaves the port as its owner's unwinding made it.
 void DriverDCP30::releaseWorker()
 {
     if (!m_workerThread)
         return;
-    m_worker->abortTransfers();
-    m_workerThread->quit();
-    if (!m_workerThread->wait(2000)) {
-        qCWarning(lcDriver) << "worker thread did not stop; terminating it";
-        m_workerThread->terminate();
-        m_workerThread->wait();
-    }
-    delete m_worker;
-    m_worker = nullptr;
-    m_workerThread->deleteLater();
-    m_workerThread = nullptr;
+    const QDeadlineTimer budget(StopBudgetMs);
+    QThread *thread = std::exchange(m_workerThread, nullptr);
+    FileAccessor *worker = std::exchange(m_worker, nullptr);
+    worker->abortTransfers();
+    worker->deleteLater();
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater, Qt::DirectConnection);
+    thread->quit();
+    if (thread->wait(QDeadlineTimer(CooperativeStopMs)))
+        return;
+    qCWarning(lcDriver) << "worker still busy after" << CooperativeStopMs
+                        << "ms: ending its thread";
+    thread->terminate();
+    if (!thread->wait(budget))
+        qCWarning(lcDriver) << "worker thread not ended yet: it and the worker go when it ends";
 }
 
 void DriverDCP30::replaceLinkDriver(DriverInterface *linkDriver)
@@ -257,7 +284,6 @@ void DriverDCP30::setWriteProgress(quint8 progress)
 
 void DriverDCP30::handOverPort(PortObject *port)
 {
-    m_port.store(port, std::memory_order_release);
     if (m_worker)
         m_worker->setPort(port);
 }
@@ -327,33 +353,8 @@ bool DriverDCP30::writeTag(PortObject *port, CommunicatorCommand *command, QByte
         return true;
     }
     if (address == QLatin1String("RF0") || address == QLatin1String("WF0")) {
-        const bool read = address == QLatin1String("RF0");
-        if (v <= 0)
-            return true;
-        // A write needs the controller's range parameters; without a link driver they cannot
-        // be read, and validating a program against made-up ranges could pass wrong values.
-        if (!read && !m_linkDriver) {
-            qCWarning(lcDriver) << "program write refused: no link driver to read the ranges";
-            return true;
-        }
-        const int programId = m_programId.load(std::memory_order_relaxed);
-        const int segCnt = m_segCnt.load(std::memory_order_relaxed);
-        const int storageType = m_storageType.load(std::memory_order_relaxed);
-        if (programId < 1 || programId > MaxProgramId || segCnt < 1 || segCnt > MaxSegmentCount)
-            return true;
-        QList<int> paras;
-        {
-            std::lock_guard<std::mutex> line(m_lineLock);
-            if (m_rf.load(std::memory_order_relaxed) || m_wf.load(std::memory_order_relaxed))
-                return true;
-            (read ? m_rf : m_wf).store(true, std::memory_order_relaxed);
-            if (!read)
-                paras = readRangeParameters();
-        }
-        if (read)
-            emit readProgramFileProcess(programId, segCnt, storageType);
-        else
-            emit writeProgramFileProcess(paras, programId, segCnt, storageType);
+        if (v > 0)
+            startTransfer(address == QLatin1String("RF0"), port);
         return true;
     }
     if (address == QLatin1String("WE0")) {
@@ -376,11 +377,41 @@ bool DriverDCP30::writeTag(PortObject *port, CommunicatorCommand *command, QByte
     return false;
 }
 
+// Starts a program read or write when neither runs and the numbers are in range; otherwise does
+// nothing. The range parameters of a write are read on the calling thread with port, the port of
+// the tag write that asked for it.
+void DriverDCP30::startTransfer(bool read, PortObject *port)
+{
+    // A write needs the controller's range parameters; without a link driver they cannot be
+    // read, and validating a program against made-up ranges could pass wrong values.
+    if (!read && !m_linkDriver) {
+        qCWarning(lcDriver) << "program write refused: no link driver to read the ranges";
+        return;
+    }
+    const int programId = m_programId.load(std::memory_order_relaxed);
+    const int segCnt = m_segCnt.load(std::memory_order_relaxed);
+    const int storageType = m_storageType.load(std::memory_order_relaxed);
+    if (programId < 1 || programId > MaxProgramId || segCnt < 1 || segCnt > MaxSegmentCount)
+        return;
+    QList<int> paras;
+    {
+        std::lock_guard<std::mutex> line(m_lineLock);
+        if (m_rf.load(std::memory_order_relaxed) || m_wf.load(std::memory_order_relaxed))
+            return;
+        (read ? m_rf : m_wf).store(true, std::memory_order_relaxed);
+        if (!read)
+            paras = readRangeParameters(port);
+    }
+    if (read)
+        emit readProgramFileProcess(programId, segCnt, storageType);
+    else
+        emit writeProgramFileProcess(paras, programId, segCnt, storageType);
+}
+
 // Reads SP1 low and high limit ("RAM4509", two values) and the event types of events 1 to 3
 // through the link driver, on the calling thread. Whatever comes back becomes the parameters.
-QList<int> DriverDCP30::readRangeParameters()
+QList<int> DriverDCP30::readRangeParameters(PortObject *port)
 {
-    PortObject *port = m_port.load(std::memory_order_acquire);
     CommunicatorCommand command;
     command.dataType = 3;
     command.address = QStringLiteral("RAM4509");

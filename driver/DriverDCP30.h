@@ -20,7 +20,9 @@ class QThread;
 //
 // Threads: the host calls readTag/writeTag from its own threads; the status slots run in the
 // event loop of the thread that constructed the driver; transfers run on the worker's thread.
-// The status block fields are atomics, the error text is guarded by a mutex.
+// The status block fields are atomics, the error text is guarded by a mutex. Destroying the driver
+// returns within 100 ms, also in the middle of a transfer: the worker is asked to give up and, if
+// it is still busy after 70 ms, its thread is terminated.
 class DriverDCP30 : public QObject, public DriverInterface
 {
     Q_OBJECT
@@ -61,6 +63,15 @@ public:
 signals:
     void readProgramFileProcess(int progID, int segmentCnt, int storageType);
     void writeProgramFileProcess(QList<int> paras, int progID, int segmentCnt, int storageType);
+    // The end of every program transfer the worker ran: kind 0 read, 1 write, the program number,
+    // and ok when the transfer's error flag stayed clear and its program CSV file was saved
+    // (read) or loaded (write). A write refused because its program CSV file could not be
+    // loaded ends with ok false and the error flag clear; a read whose file could not be saved
+    // likewise. Emitted on the driver's thread after the worker's status reports of the same
+    // transfer have been applied: RF or WF is already down, RE or WE already up when the
+    // transfer failed. A transfer abandoned because the driver is being destroyed announces
+    // nothing; a start that was not accepted is no transfer.
+    void transferFinished(int kind, int program, bool ok);
 
 private slots:
     void delayClearError();
@@ -73,15 +84,16 @@ private slots:
     void setWriteProgress(quint8 progress);
 
 private:
+    // Hands port to the worker, which uses the port handed over last for its next exchange.
     void handOverPort(PortObject *port);
-    QList<int> readRangeParameters();
+    void startTransfer(bool read, PortObject *port);
+    QList<int> readRangeParameters(PortObject *port);
     void releaseWorker();
 
     std::atomic<bool> m_error{false};
     std::atomic<bool> m_optionFlag{false};
     mutable QMutex m_errorMessageLock;
     QString m_errorMessage;
-    std::atomic<PortObject *> m_port{nullptr};
     DriverInterface *m_linkDriver = nullptr;
 
     // Status block: nine single-byte fields.

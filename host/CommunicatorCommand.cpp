@@ -21,5 +21,7 @@ quint64 CommunicatorCommand::byteLength() const
 
 QString CommunicatorCommand::key() const
 {
-    return QStringLiteral("%1_%2_%3").arg(address).arg(dataType).arg(count);
+    // One pass: an address holding "%1" or "%2" stays as it is.
+    return QStringLiteral("%1_%2_%3")
+        .arg(address, QString::number(dataType), QString::number(count));
 }

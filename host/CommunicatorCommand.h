@@ -14,7 +14,7 @@ public:
     // Byte size of the data: code 0 packs eight bits to a byte (1 for a count of 0), 1 and 5 one
     // byte, 2 two, 3 four and 4 eight bytes per element; any other code answers 1.
     virtual quint64 byteLength() const;
-    // "<address>_<dataType>_<count>", e.g. "RAM3501_3_1".
+    // "<address>_<dataType>_<count>", e.g. "RAM3501_3_1"; the address is taken as it is.
     virtual QString key() const;
 
     qint32 hostValue = 1; // host-defined

@@ -19,33 +19,56 @@ QString Commands::frameTemplate(FileCommand command)
     return QString();
 }
 
+QByteArray Commands::fill(const QString &frameTemplate, FileCommand command, int program,
+                          int segment, const QString &record)
+{
+    switch (command) {
+    case BlockRead:
+        return frameTemplate.arg(QString::number(program), QString::number(segment)).toLatin1();
+    case BlockWrite:
+        return frameTemplate.arg(QString::number(program), QString::number(segment), record)
+            .toLatin1();
+    case OpenForRead:
+    case OpenForWrite:
+    case Close:
+        break;
+    }
+    return frameTemplate.arg(program).toLatin1();
+}
+
+int Commands::pauseMs(FileCommand command)
+{
+    return command == BlockRead ? 350 : 300;
+}
+
+int Commands::readLimit(FileCommand command)
+{
+    return command == BlockRead || command == BlockWrite ? 200 : 16;
+}
+
 QByteArray Commands::openForRead(int program)
 {
-    return frameTemplate(OpenForRead).arg(program).toLatin1();
+    return fill(frameTemplate(OpenForRead), OpenForRead, program);
 }
 
 QByteArray Commands::openForWrite(int program)
 {
-    return frameTemplate(OpenForWrite).arg(program).toLatin1();
+    return fill(frameTemplate(OpenForWrite), OpenForWrite, program);
 }
 
 QByteArray Commands::blockRead(int program, int segment)
 {
-    return frameTemplate(BlockRead)
-        .arg(QString::number(program), QString::number(segment))
-        .toLatin1();
+    return fill(frameTemplate(BlockRead), BlockRead, program, segment);
 }
 
 QByteArray Commands::blockWrite(int program, int segment, const QString &record)
 {
-    return frameTemplate(BlockWrite)
-        .arg(QString::number(program), QString::number(segment), record)
-        .toLatin1();
+    return fill(frameTemplate(BlockWrite), BlockWrite, program, segment, record);
 }
 
 QByteArray Commands::close(int program)
 {
-    return frameTemplate(Close).arg(program).toLatin1();
+    return fill(frameTemplate(Close), Close, program);
 }
 
 QByteArray Commands::readWords(int address, int count)

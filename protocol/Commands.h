@@ -19,6 +19,18 @@ public:
     // The framed template of command: "0100XFO,%1,R,0", "0100XFO,%1,W,0", "0100XFR,%1,%2",
     // "0100XFW,%1,%2,%3" or "0100XFC,%1" between STX and ETX CR LF.
     static QString frameTemplate(FileCommand command);
+    // The frame of command made from frameTemplate (as frameTemplate answers it): program and
+    // segment in decimal, the record unchanged, each placeholder filled once in its numeric order.
+    // Arguments the command does not take are ignored.
+    static QByteArray fill(const QString &frameTemplate, FileCommand command, int program,
+                           int segment = 0, const QString &record = QString());
+
+    // Milliseconds the controller needs before its reply to command can be read: 350 for a block
+    // read, 300 for every other file command.
+    static int pauseMs(FileCommand command);
+    // Bytes of the reply to command that are read: 200 for block reads and writes, 16 for the
+    // open and close commands, whose replies are short.
+    static int readLimit(FileCommand command);
 
     static QByteArray openForRead(int program);
     static QByteArray openForWrite(int program);

@@ -1,26 +1,20 @@
 #ifndef FILEACCESSOR_H
 #define FILEACCESSOR_H
 
-#include "ProgramFormat.h"
+#include "TransferEngine.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QWaitCondition>
 
-#include <atomic>
-#include <functional>
-
-class KCSVLoader;
-class KCSVSaver;
 class PortObject;
 
-// The program-file transfer worker. The driver creates it, moves it to a thread of its own and
-// starts transfers through the two public slots; the worker reports back only through signals.
-// One transfer runs at a time; a second request waits in the thread's event queue.
-class FileAccessor : public QObject
+// The program-file transfer worker: the Qt face of a TransferEngine. The driver creates it,
+// moves it to a thread of its own and starts transfers through the two public slots; the worker
+// reports back only through signals. One transfer runs at a time; a second request waits in the
+// thread's event queue. The private slots are the steps of the transfers, reachable by name.
+class FileAccessor : public QObject, private TransferObserver
 {
     Q_OBJECT
 public:
@@ -28,20 +22,22 @@ public:
     ~FileAccessor() override;
 
     // Called by the driver on every tag access, from the host's thread, while a transfer may be
-    // running on the worker's thread: the pointer is atomic, and each exchange takes it once.
-    void setPort(PortObject *port);
-    PortObject *port() const { return m_port.load(std::memory_order_acquire); }
+    // running on the worker's thread: each exchange takes the port once.
+    void setPort(PortObject *port) { m_engine.line().setPort(port); }
+    // The port handed over last; null before the first.
+    PortObject *port() const { return m_engine.line().port(); }
 
     // Replaces the fixed pauses between a command and the read of its reply. Tests use it to run
     // transfers in zero time and to record the lengths; without a hook the worker waits the full
     // pause. Set it before any transfer starts.
-    using PauseHook = std::function<void(int milliseconds)>;
-    void setPauseHook(PauseHook hook);
+    using PauseHook = LineExchange::PauseHook;
+    void setPauseHook(PauseHook hook) { m_engine.line().setPauseHook(std::move(hook)); }
 
-    // Makes a running transfer give up at its next pause or step (the driver's destructor uses
-    // it so it never has to kill the thread in the middle of a slot). Thread-safe; permanent.
-    void abortTransfers();
-    bool isAborted() const { return m_aborted.load(std::memory_order_acquire); }
+    // Makes a running transfer give up at its next pause or step, reporting nothing (the
+    // driver's destructor uses it before it ends the thread). Thread-safe; permanent.
+    void abortTransfers() { m_engine.line().abort(); }
+    // True once abortTransfers() was called.
+    bool isAborted() const { return m_engine.line().isAborted(); }
 
 signals:
     void showMessage(QString source, QString text, bool flag);
@@ -52,6 +48,9 @@ signals:
     void setRE(bool on);
     void setReadProgress(quint8 progress);
     void setWriteProgress(quint8 progress);
+    // After the last status signal of every transfer that was not abandoned: kind 0 read,
+    // 1 write; ok when the error flag stayed clear and the program CSV file was saved or loaded.
+    void transferEnded(int kind, int program, bool ok);
 
 public slots:
     void readProgramFileProcess(int progID, int segmentCnt, int storageType);
@@ -81,50 +80,12 @@ private slots:
     void closeFile(int programID);
 
 private:
-    // How a command exchange ended.
-    enum class Exchange {
-        Done,         // the controller answered "00" or "01"
-        EndCodeError, // the controller answered another end code (reply holds it)
-        SendFailed,   // the port took fewer bytes than the frame holds
-        ReplyFailed,  // nothing, or no "0100X" where it belongs
-        Aborted       // the worker is being shut down
-    };
-    // One request/reply exchange: option 12, write, zeroed buffer, pause, read, checks.
-    // On EndCodeError and Done, reply holds the reply text read up to its zero terminator.
-    Exchange exchange(const QString &frame, int pauseMs, int readLimit, QString &reply);
-    // How a command ended for the transfer steps: Failed is worth repeating (its message is in
-    // the error list), Refused is the controller's answer with another end code (reported with
-    // refusalPrefix before the end code's message), Done is success.
-    enum class Outcome { Failed, Refused, Done };
-    Outcome command(const QString &frame, int pauseMs, int readLimit, const QString &sendFailed,
-                    const QString &replyFailed, const QString &refusalPrefix,
-                    QStringList &errorList, QString &reply);
-    // Repeats a failed step up to retryCount() times; true as soon as one repeat succeeds.
-    bool retryStep(const std::function<bool()> &step);
-    void pause(int milliseconds);
-    void writeErrorLog(int type, int programID, const QStringList &errorList);
-    void repeatTransfer(bool firstAttemptDone, const QString &overText, QStringList &errors,
-                        const std::function<bool(QStringList &)> &attempt);
-    void finishTransfer(int type, int programID, QStringList &errors);
-    static QString retryLabel(int attempt);
-    int retryCount();
+    void progressed(TransferKind kind, quint8 percent) override;
+    void fileFailed(TransferKind kind, const QString &messages) override;
+    void report(TransferKind kind, int program, TransferEngine::Outcome outcome);
 
-    KCSVLoader *m_loader = nullptr;
-    KCSVSaver *m_saver = nullptr;
-    QString m_openReadCommand;
-    QString m_openWriteCommand;
-    QString m_blockReadCommand;
-    QString m_blockWriteCommand;
-    QString m_closeCommand;
-    std::atomic<PortObject *> m_port{nullptr};
-    char m_receiveBuffer[255];
-    ProgramFormat m_format; // holds the five range parameters
+    TransferEngine m_engine{*this};
     int m_storageType = 0;
-
-    PauseHook m_pauseHook;
-    std::atomic<bool> m_aborted{false};
-    QMutex m_abortLock;
-    QWaitCondition m_abortWake;
 };
 
 #endif

@@ -1,17 +1,25 @@
 #include "DriverDCP30.h"
+#include "FaultPlan.h"
 #include "FileAccessor.h"
+#include "FileLocations.h"
 #include "RecordingLinkDriver.h"
 #include "ScriptedPort.h"
+#include "SimulatedPort.h"
 #include "TransferTestSupport.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 using TestSupport::Command;
+using TestSupport::csvBytes;
+using TestSupport::rowsOf;
 using TestSupport::ZelEnv;
 
 namespace {
@@ -43,6 +51,41 @@ template <typename T> void invoke(QObject *o, const char *slot, const char *type
         QMetaObject::invokeMethod(o, slot, Qt::DirectConnection, QGenericArgument(type, &value)));
 }
 
+// The controller's range parameters as the link driver answers them: -200, 1300, 0, 50, 8.
+RecordingLinkDriver *rangesLink()
+{
+    auto *link = new RecordingLinkDriver;
+    link->answers["RAM4509"] = QByteArray("\x38\xff\xff\xff\x14\x05\x00\x00", 8);
+    link->answers["RAM3501"] = QByteArray(4, 0);
+    link->answers["RAM3505"] = QByteArray("\x32\x00\x00\x00", 4);
+    link->answers["RAM3509"] = QByteArray("\x08\x00\x00\x00", 4);
+    return link;
+}
+
+// Program files and logs of the driver's transfers go to a directory of the test's own.
+struct OwnFileDirectory
+{
+    OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, dir.path()); }
+    ~OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+    QTemporaryDir dir;
+};
+
+// A link driver whose read of "RAM100" waits, holding the driver's line, until it is let go.
+class GatedLinkDriver : public RecordingLinkDriver
+{
+public:
+    QByteArray readTag(PortObject *port, CommunicatorCommand *command) override
+    {
+        if (command->address == QLatin1String("RAM100")) {
+            entered.release();
+            gate.acquire();
+        }
+        return RecordingLinkDriver::readTag(port, command);
+    }
+    QSemaphore entered;
+    QSemaphore gate;
+};
+
 } // namespace
 
 class tst_DriverDCP30 : public QObject
@@ -59,6 +102,9 @@ private slots:
     void tagRouting();
     void concurrentStartsStartOnce();
     void fullSetUp();
+    void transferFinished_data();
+    void transferFinished();
+    void rangesReadWithTheStartingPort();
 };
 
 // A raised error flag drops on the 100th read after the latest message; writes do not count,
@@ -276,6 +322,98 @@ void tst_DriverDCP30::fullSetUp()
         QCOMPARE(alive.load(), 1);
     }
     QCOMPARE(alive.load(), 0);
+}
+
+// Every transfer ends with transferFinished on the driver's thread, once the flags are final.
+void tst_DriverDCP30::transferFinished_data()
+{
+    QTest::addColumn<QString>("flag");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<bool>("csv"); // the program CSV file is there
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("errorFlag"); // RE or WE at the end
+    QTest::newRow("read") << "RF0" << QStringList() << false << true << 0;
+    QTest::newRow("read failing") << "RF0" << QStringList{"any:no-reply"} << false << false << 1;
+    QTest::newRow("write") << "WF0" << QStringList() << true << true << 0;
+    QTest::newRow("write without its file") << "WF0" << QStringList() << false << false << 0;
+}
+
+void tst_DriverDCP30::transferFinished()
+{
+    QFETCH(QString, flag);
+    QFETCH(QStringList, faults);
+    QFETCH(bool, csv);
+    QFETCH(bool, ok);
+    QFETCH(int, errorFlag);
+    const bool read = flag == "RF0";
+    OwnFileDirectory files;
+    SimulatedPort port;
+    FaultPlan plan;
+    QVERIFY(FaultPlan::parse(faults, plan));
+    port.setFaultPlan(plan);
+    port.setRetryCount(0);
+    if (read)
+        QVERIFY(port.simulator().setProgramRecords(5, port.simulator().programRecords(1)));
+    if (csv) {
+        QFile file(files.dir.filePath("PROG_5.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(csvBytes(rowsOf(port.simulator(), 1, {1, 2}))) > 0);
+    }
+    ZelEnv env;
+    DriverDCP30 driver;
+    driver.replaceLinkDriver(rangesLink());
+    driver.worker()->setPauseHook([](int) {});
+    QList<QByteArray> atTheEnd; // busy flag, progress, error flag
+    connect(
+        &driver, &DriverDCP30::transferFinished, this,
+        [&] {
+            atTheEnd << readTag(driver, flag, &port)
+                     << readTag(driver, read ? "ReadProgress0" : "WriteProgress0", &port)
+                     << readTag(driver, read ? "RE0" : "WE0", &port);
+        },
+        Qt::DirectConnection);
+    QSignalSpy spy(&driver, &DriverDCP30::transferFinished);
+    writeTag(driver, "ProgramID0", byteOf(5), &port);
+    writeTag(driver, "SegCnt0", byteOf(2), &port);
+    QVERIFY(writeTag(driver, flag, byteOf(1), &port));
+    QVERIFY(spy.wait(10000));
+    QCOMPARE(spy.at(0), (QVariantList{read ? 0 : 1, 5, ok}));
+    QCOMPARE(atTheEnd, (QList<QByteArray>{byteOf(0), byteOf(0), byteOf(errorFlag)}));
+    QTest::qWait(20);
+    QCOMPARE(spy.count(), 1);
+    if (csv)
+        QCOMPARE(port.simulator().programRecords(5), port.simulator().programRecords(1).mid(0, 2));
+}
+
+// The range parameters of a write are read on the port of the tag write that started it, also
+// when another host thread hands over its own port between that write's start and its reads.
+void tst_DriverDCP30::rangesReadWithTheStartingPort()
+{
+    OwnFileDirectory files; // no program file there: the write ends at once
+    ZelEnv env;
+    DriverDCP30 driver;
+    auto *link = new GatedLinkDriver;
+    driver.replaceLinkDriver(link);
+    ScriptedPort starting, other;
+    // A delegated read holds the line, so the start below waits for it after its hand-over.
+    std::thread delegated([&] { readTag(driver, "RAM100", &other); });
+    QVERIFY(link->entered.tryAcquire(1, 10000));
+    std::thread start([&] { writeTag(driver, "WF0", byteOf(1), &starting); });
+    QTRY_COMPARE(driver.worker()->port(), static_cast<PortObject *>(&starting));
+    readTag(driver, "SegCnt0", &other);
+    QCOMPARE(driver.worker()->port(), static_cast<PortObject *>(&other));
+    link->gate.release();
+    delegated.join();
+    start.join();
+
+    QStringList ranges;
+    for (const auto &call : link->calls) {
+        if (call.address != QLatin1String("RAM100")) {
+            ranges << call.address;
+            QCOMPARE(call.port, static_cast<PortObject *>(&starting));
+        }
+    }
+    QCOMPARE(ranges, (QStringList{"RAM4509", "RAM3501", "RAM3505", "RAM3509"}));
 }
 
 QTEST_GUILESS_MAIN(tst_DriverDCP30)

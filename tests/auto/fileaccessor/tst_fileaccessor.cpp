@@ -4,6 +4,7 @@
 #include "ControllerSimulator.h"
 #include "FaultPlan.h"
 #include "FileAccessor.h"
+#include "FileLocations.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
 #include "TransferTestSupport.h"
@@ -106,6 +107,8 @@ private slots:
     void readCsvSaveFailure();
     void write_data();
     void write();
+    void fileLocations_data();
+    void fileLocations();
 };
 
 void tst_FileAccessor::exchangeFramesAndPauses()
@@ -341,6 +344,60 @@ void tst_FileAccessor::write()
         QCOMPARE(r.sim().segmentRecord(7, s),
                  written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
     }
+}
+
+// Program files and error logs go to the application directory, or to the directory the
+// application property "dcp30_file_dir" names; the transfers use the same names.
+void tst_FileAccessor::fileLocations_data()
+{
+    QTest::addColumn<bool>("ownDirectory");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("files"); // left by a read and a write of program 12
+    const QStringList program{"PROG_12.txt"};
+    QTest::newRow("application directory") << false << QStringList() << program;
+    QTest::newRow("own directory") << true << QStringList() << program;
+    QTest::newRow("own directory, logs")
+        << true << QStringList{"block-read:nth=2:end-code=52", "block-write:nth=1:end-code=57"}
+        << QStringList{"PROG_12.txt", "READ_PROG_12_ERROR.txt", "WRITE_PROG_12_ERROR.txt"};
+}
+
+void tst_FileAccessor::fileLocations()
+{
+    QFETCH(bool, ownDirectory);
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, files);
+    QTemporaryDir own;
+    QVERIFY(own.isValid());
+    const QString directory = ownDirectory ? own.path() : QCoreApplication::applicationDirPath();
+    struct Property
+    {
+        Property(const QVariant &v) { qApp->setProperty(FileLocations::DirectoryProperty, v); }
+        ~Property() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+    } property(ownDirectory ? QVariant(own.path() + "/") : QVariant());
+
+    Rig r(faults, 0);
+    bool ok = false;
+    QString name;
+    const auto call = [&](const char *slot, QGenericArgument a, QGenericArgument b,
+                          QGenericArgument c = QGenericArgument()) {
+        QVERIFY(QMetaObject::invokeMethod(r.h.worker, slot, Qt::DirectConnection,
+                                          Q_RETURN_ARG(QString, name), a, b, c));
+    };
+    const QString inDirectory = directory + QDir::separator() + "%1";
+    call("getFileName", Q_ARG(int, 12), Q_ARG(bool &, ok));
+    QCOMPARE(name, inDirectory.arg("PROG_12.txt"));
+    call("getErrorLogFileName", Q_ARG(int, 0), Q_ARG(int, 12), Q_ARG(bool &, ok));
+    QCOMPARE(name, inDirectory.arg("READ_PROG_12_ERROR.txt"));
+    call("getErrorLogFileName", Q_ARG(int, 1), Q_ARG(int, 12), Q_ARG(bool &, ok));
+    QCOMPARE(name, inDirectory.arg("WRITE_PROG_12_ERROR.txt"));
+    QVERIFY(ok);
+
+    QVERIFY(r.sim().setProgramRecords(12, r.sim().programRecords(1)));
+    r.h.read(12, 3);
+    r.h.write(DefaultRanges, 12, 2);
+    QCOMPARE(QDir(directory).entryList({"*PROG_12*"}, QDir::Files), files);
+    if (ownDirectory) // nothing in the application directory
+        QCOMPARE(WorkerHarness::fileBytes("PROG_12.txt"), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_FileAccessor)

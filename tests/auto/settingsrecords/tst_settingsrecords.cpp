@@ -1,4 +1,5 @@
 #include "CommSettings.h"
+#include "CommunicatorCommand.h"
 #include "DriverDCP30.h"
 #include "ProtocolSettings.h"
 
@@ -45,6 +46,8 @@ private slots:
     void commSettingsStream_data();
     void commSettingsStream();
     void protocolSettings();
+    void commandKey_data();
+    void commandKey();
 };
 
 // The defaults the host gets from the driver, as their debug texts show them; each call makes
@@ -153,6 +156,33 @@ void tst_SettingsRecords::protocolSettings()
     QCOMPARE(in.debugText(), out.debugText());
     QCOMPARE(in.hostText, QStringLiteral("sender text"));
     QCOMPARE(in.hostFlag, false);
+}
+
+// The key of a tag command: address, data type and count, the address taken as it is.
+void tst_SettingsRecords::commandKey_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("dataType");
+    QTest::addColumn<quint64>("count");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("word") << "RAM3501" << 3 << quint64(1) << "RAM3501_3_1";
+    QTest::newRow("two words") << "RAM4509" << 3 << quint64(2) << "RAM4509_3_2";
+    QTest::newRow("bits beyond 32 bits") << "M0" << 0 << quint64(5000000000) << "M0_0_5000000000";
+    QTest::newRow("markers in the address") << "A%2B" << 3 << quint64(1) << "A%2B_3_1";
+    QTest::newRow("address of markers only") << "%1%3%2" << 1 << quint64(4) << "%1%3%2_1_4";
+}
+
+void tst_SettingsRecords::commandKey()
+{
+    QFETCH(QString, address);
+    QFETCH(int, dataType);
+    QFETCH(quint64, count);
+    QFETCH(QString, key);
+    CommunicatorCommand command;
+    command.address = address;
+    command.dataType = dataType;
+    command.count = count;
+    QCOMPARE(command.key(), key);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsRecords)
