@@ -67,6 +67,15 @@ int readAndSave(Backup &backup, BackupManifest::Entry &entry)
     return ExitCode::Success;
 }
 
+// The probe's problems, told apart from the read's error log lines.
+QStringList probeErrors(const ProgramProbe &probe)
+{
+    QStringList lines;
+    for (const QString &line : probe.errors())
+        lines << QStringLiteral("probe: ") + line;
+    return lines;
+}
+
 int backupProgram(Backup &backup, ProgramProbe &probe, BackupManifest::Entry &entry)
 {
     const int program = entry.program;
@@ -78,7 +87,7 @@ int backupProgram(Backup &backup, ProgramProbe &probe, BackupManifest::Entry &en
         Console::error(QStringLiteral("dcp30: program %1 has no segment 1; skipped").arg(program));
         return ExitCode::Success;
     case ProgramProbe::Result::Failed:
-        entry.errors << probe.errors();
+        entry.errors << probeErrors(probe);
         Console::error(QStringLiteral("dcp30: the segment count of program %1 could not be "
                                       "found:\n%2")
                            .arg(program)
@@ -87,7 +96,7 @@ int backupProgram(Backup &backup, ProgramProbe &probe, BackupManifest::Entry &en
     case ProgramProbe::Result::Found:
         break;
     }
-    entry.errors << probe.errors(); // repeats that succeeded in the end
+    entry.errors << probeErrors(probe); // repeats that succeeded in the end
     const int status = readAndSave(backup, entry);
     if (status != ExitCode::Success)
         Console::error(QStringLiteral("dcp30: the backup of program %1 (%2 segments) failed:\n%3")

@@ -163,9 +163,10 @@ QList<QStringList> segmentRows(const QString &path, int segments)
     return file.rows().mid(0, segments);
 }
 
-// Reads item back and compares it with its file row by row. A plain equality of the rows for
-// now; a cell-by-cell report of the differences belongs here once the program comparison of
-// "dcp30 diff" is available.
+// Reads item back and compares it with its file row by row. A plain equality of the rows: a
+// file whose cells are written otherwise than a read writes them ("085" for "85") counts as
+// different, and only the first differing segment is named. ProgramDiff compares by the value
+// the controller stores, cell by cell, and is to replace this comparison.
 int verify(Restore &restore, const Item &item)
 {
     // The staged copy of the write must not pass for what the read saved.
