@@ -14,8 +14,6 @@ namespace {
 std::atomic<int> writeEnd{-1};
 // Signals the active watcher has received; a second one ends the process at once.
 std::atomic<int> received{0};
-struct sigaction previousInt;
-struct sigaction previousTerm;
 } // namespace
 
 SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
@@ -23,13 +21,13 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
     if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     received.store(0);
-    writeEnd.store(m_pipe[1]);
+    m_previousWriteEnd = writeEnd.exchange(m_pipe[1]);
     struct sigaction action = {};
     action.sa_handler = &SignalWatcher::handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &previousInt);
-    ::sigaction(SIGTERM, &action, &previousTerm);
+    ::sigaction(SIGINT, &action, &m_previousInt);
+    ::sigaction(SIGTERM, &action, &m_previousTerm);
     m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readPipe);
 }
@@ -38,9 +36,9 @@ SignalWatcher::~SignalWatcher()
 {
     if (m_pipe[0] < 0)
         return;
-    ::sigaction(SIGINT, &previousInt, nullptr);
-    ::sigaction(SIGTERM, &previousTerm, nullptr);
-    writeEnd.store(-1);
+    ::sigaction(SIGINT, &m_previousInt, nullptr);
+    ::sigaction(SIGTERM, &m_previousTerm, nullptr);
+    writeEnd.store(m_previousWriteEnd);
     delete m_notifier;
     ::close(m_pipe[0]);
     ::close(m_pipe[1]);

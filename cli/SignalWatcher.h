@@ -3,6 +3,8 @@
 
 #include <QObject>
 
+#include <csignal>
+
 class QSocketNotifier;
 
 // Turns SIGINT and SIGTERM into a Qt signal in the event loop, so a long-running command can end
@@ -30,6 +32,11 @@ private:
 
     int m_pipe[2] = {-1, -1};
     QSocketNotifier *m_notifier = nullptr;
+    // What was active before this watcher, put back by the destructor, so a watcher made while
+    // another lives (a transfer inside a longer command) hands the signals back to it.
+    int m_previousWriteEnd = -1;
+    struct sigaction m_previousInt = {};
+    struct sigaction m_previousTerm = {};
 };
 
 #endif

@@ -2,11 +2,14 @@
 // runtime does and drives it from a terminal: program reads and writes, tag access, program file
 // checks, and a simulated controller on a real line.
 
+#include "BackupCommand.h"
 #include "CloseCommand.h"
 #include "Console.h"
 #include "DiffCommand.h"
 #include "ExitCode.h"
+#include "PortsCommand.h"
 #include "ReadCommand.h"
+#include "RestoreCommand.h"
 #include "SimulateCommand.h"
 #include "TagCommand.h"
 #include "ValidateCommand.h"
@@ -29,6 +32,9 @@ const char usageText[] =
     "[--port PORT]\n"
     "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
     "       dcp30 tag set ADDRESS VALUE [--port PORT]\n"
+    "       dcp30 backup   --dir DIR [--programs LIST] [--port PORT]...\n"
+    "       dcp30 restore  --dir DIR [--programs LIST] [--port PORT] [--verify] [--force]\n"
+    "       dcp30 ports\n"
     "       dcp30 simulate (--pty | --tcp PORTNUMBER) [--fault RULE]...";
 
 const char helpText[] =
@@ -41,6 +47,9 @@ const char helpText[] =
     "  validate  check a program CSV file as a write would, writing nothing\n"
     "  tag       read or write one tag through the plugin\n"
     "  simulate  run the simulated controller on a pseudo-terminal or a TCP port\n"
+    "  backup    read every program of one or more controllers into a directory\n"
+    "  restore   write the programs of a backup directory back into the controller\n"
+    "  ports     list this machine's serial ports, to find the RS-485 adapter\n"
     "PORT is sim (default: the built-in simulated controller), a serial device such as\n"
     "/dev/ttyUSB0, or tcp:HOST:PORTNUMBER. \"dcp30 <command> --help\" shows a command's options.\n"
     "Exit status: 0 done, 1 the transfer or check failed, 2 bad arguments, 3 the plugin, the\n"
@@ -80,6 +89,12 @@ int main(int argc, char **argv)
         return TagCommand::run(arguments);
     if (command == QLatin1String("simulate"))
         return SimulateCommand::run(arguments);
+    if (command == QLatin1String("backup"))
+        return BackupCommand::run(arguments);
+    if (command == QLatin1String("restore"))
+        return RestoreCommand::run(arguments);
+    if (command == QLatin1String("ports"))
+        return PortsCommand::run(arguments);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         Console::out(QLatin1String(usageText) + QLatin1String(helpText));
