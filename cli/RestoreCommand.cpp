@@ -7,6 +7,7 @@
 #include "OutputTarget.h"
 #include "PluginSession.h"
 #include "PortSetup.h"
+#include "ProgramDiff.h"
 #include "ProgramFile.h"
 #include "ProgramList.h"
 #include "ProgramTransfer.h"
@@ -163,10 +164,7 @@ QList<QStringList> segmentRows(const QString &path, int segments)
     return file.rows().mid(0, segments);
 }
 
-// Reads item back and compares it with its file row by row. A plain equality of the rows: a
-// file whose cells are written otherwise than a read writes them ("085" for "85") counts as
-// different, and only the first differing segment is named. ProgramDiff compares by the value
-// the controller stores, cell by cell, and is to replace this comparison.
+// Reads item back and compares it with its file cell by cell, as the controller stores them.
 int verify(Restore &restore, const Item &item)
 {
     // The staged copy of the write must not pass for what the read saved.
@@ -180,19 +178,19 @@ int verify(Restore &restore, const Item &item)
                            .arg(read.errors.join(QLatin1Char('\n'))));
         return read.status;
     }
-    const QList<QStringList> expected = segmentRows(item.path, item.segments);
-    const QList<QStringList> actual =
-        segmentRows(restore.session.programFile(item.program), item.segments);
-    if (expected.size() != item.segments || actual != expected) {
-        int segment = 1;
-        while (segment <= expected.size() && segment <= actual.size() &&
-               expected.at(segment - 1) == actual.at(segment - 1))
-            ++segment;
-        Console::error(QStringLiteral("dcp30: program %1 as read back differs from %2 in "
-                                      "segment %3")
+    const QList<ProgramDiff::Difference> differences = ProgramDiff::compare(
+        segmentRows(item.path, item.segments),
+        segmentRows(restore.session.programFile(item.program), item.segments), item.segments);
+    for (const ProgramDiff::Difference &difference : differences)
+        Console::out(QStringLiteral("program %1: %2")
+                         .arg(item.program)
+                         .arg(ProgramDiff::describe(difference, QStringLiteral("wrote"),
+                                                    QStringLiteral("read"))));
+    if (!differences.isEmpty()) {
+        Console::error(QStringLiteral("dcp30: program %1 as read back differs from %2 in %3 cells")
                            .arg(item.program)
                            .arg(item.path)
-                           .arg(segment));
+                           .arg(differences.size()));
         return ExitCode::Failed;
     }
     Console::out(QStringLiteral("verified: %1")
@@ -203,14 +201,19 @@ int verify(Restore &restore, const Item &item)
 // Checks item against the controller's ranges, writes it and, when asked, reads it back.
 int restoreProgram(Restore &restore, const Item &item)
 {
-    QStringList lines;
-    const WritePreflight::Result checked =
-        WritePreflight::check(item.path, item.segments, restore.paras, &lines);
+    // Judged as "dcp30 write" judges a file: any problem refuses the program.
+    WritePreflight preflight;
+    WritePreflight::Result checked = preflight.load(item.path);
+    if (checked == WritePreflight::Result::Clean)
+        checked = preflight.check(item.segments, restore.paras);
     if (checked != WritePreflight::Result::Clean) {
+        const QStringList lines = checked == WritePreflight::Result::Problems
+                                      ? preflight.logLines() + preflight.findings()
+                                      : preflight.reasons();
         Console::error(QStringLiteral("dcp30: %1 %2, so program %3 was not written:\n%4")
-                           .arg(item.path, checked == WritePreflight::Result::CannotLoad
-                                               ? QStringLiteral("cannot be loaded")
-                                               : QStringLiteral("has problems"))
+                           .arg(item.path, checked == WritePreflight::Result::Problems
+                                               ? QStringLiteral("has problems")
+                                               : QStringLiteral("cannot be loaded"))
                            .arg(item.program)
                            .arg(lines.join(QLatin1Char('\n'))));
         return ExitCode::Failed;
