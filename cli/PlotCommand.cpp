@@ -30,9 +30,11 @@ QString description()
         "Segment boundaries and labels, the time events as bands under the curve, the SP1\n"
         "limits as lines when known; the title holds the program number when the file is\n"
         "named PROG_<N>.txt, and the Tag. Segments with problems are hatched in red.\n"
-        "Without --sp-limits, --event-types or --port the file alone is judged: formats and\n"
-        "fixed ranges, not the SP1 limits or the event ranges. With --port the parameters not\n"
-        "given are read from that controller. FILE is replaced only by a whole new picture.");
+        "The range options of show are taken too, but plot asks no controller unless --port\n"
+        "is given: without --sp-limits, --event-types or --port the file alone is judged\n"
+        "(formats and fixed ranges, not the SP1 limits or the event ranges), and with --port\n"
+        "the parameters not given are read from that controller. PICTURE is replaced only by\n"
+        "a whole new picture; a failed write keeps the old one (exit status 3).");
 }
 
 bool parseSize(CommandLine &line, QSize &size)
@@ -76,8 +78,7 @@ int PlotCommand::run(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("plot"),
                      {QStringLiteral("plot FILE --out PICTURE.(png|svg) [--segments M] [--width W] "
-                                     "[--height H] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
-                                     "[--port PORT]")},
+                                     "[--height H]")},
                      description());
     declareOptions(line);
     const int parsed = line.parseCommand(arguments, 1);
