@@ -7,29 +7,37 @@
 #include "Console.h"
 #include "DiffCommand.h"
 #include "ExitCode.h"
+#include "PlotCommand.h"
 #include "PortsCommand.h"
 #include "ReadCommand.h"
 #include "RestoreCommand.h"
+#include "ShowCommand.h"
 #include "SimulateCommand.h"
 #include "TagCommand.h"
 #include "ValidateCommand.h"
 #include "WriteCommand.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <csignal>
+#include <cstring>
+#include <memory>
 
 namespace {
 
 const char usageText[] =
     "Usage: dcp30 read     --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
-    "[--out FILE|-] [--keep-partial]\n"
+    "[--out FILE|-] [--keep-partial] [--verify]\n"
     "       dcp30 write    --program N --segments M [--storage 0|1] [--port PORT] [--retries R] "
-    "[--csv FILE] [--skip-invalid]\n"
+    "[--csv FILE] [--skip-invalid] [--verify]\n"
     "       dcp30 close    --program N [--port PORT]\n"
     "       dcp30 diff     A B [--segments M] [--port PORT]\n"
     "       dcp30 validate FILE [--segments M] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
     "[--port PORT]\n"
+    "       dcp30 show     FILE [--segments M] [--sp-limits LOW,HIGH] [--event-types T1,T2,T3] "
+    "[--port PORT]\n"
+    "       dcp30 plot     FILE --out PICTURE.(png|svg) [--segments M] [--width W] [--height H]\n"
     "       dcp30 tag get ADDRESS [--type CODE] [--count N] [--port PORT]\n"
     "       dcp30 tag set ADDRESS VALUE [--port PORT]\n"
     "       dcp30 backup   --dir DIR [--programs LIST] [--port PORT]...\n"
@@ -45,6 +53,8 @@ const char helpText[] =
     "  close     close a program file a failed transfer left open in the controller\n"
     "  diff      compare two program files or controller programs (controller:N) cell by cell\n"
     "  validate  check a program CSV file as a write would, writing nothing\n"
+    "  show      show a program CSV file as a table with its problems marked\n"
+    "  plot      draw a program CSV file's setpoint profile as a PNG or SVG picture\n"
     "  tag       read or write one tag through the plugin\n"
     "  simulate  run the simulated controller on a pseudo-terminal or a TCP port\n"
     "  backup    read every program of one or more controllers into a directory\n"
@@ -55,11 +65,23 @@ const char helpText[] =
     "Exit status: 0 done, 1 the transfer or check failed, 2 bad arguments, 3 the plugin, the\n"
     "port or a file could not be opened or written, 130/143 interrupted by SIGINT/SIGTERM.";
 
+// Drawing text needs fonts and so a GUI application; the other commands stay without one. With
+// no display (over ssh, say) the picture is drawn off screen.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
+{
+    if (argc < 2 || std::strcmp(argv[1], "plot") != 0)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     // Settings (the CSV library's remembered directory) go under the tool's own names.
     QCoreApplication::setOrganizationName(QStringLiteral("dcp30"));
     QCoreApplication::setApplicationName(QStringLiteral("dcp30"));
@@ -85,6 +107,10 @@ int main(int argc, char **argv)
         return DiffCommand::run(arguments);
     if (command == QLatin1String("validate"))
         return ValidateCommand::run(arguments);
+    if (command == QLatin1String("show"))
+        return ShowCommand::run(arguments);
+    if (command == QLatin1String("plot"))
+        return PlotCommand::run(arguments);
     if (command == QLatin1String("tag"))
         return TagCommand::run(arguments);
     if (command == QLatin1String("simulate"))
