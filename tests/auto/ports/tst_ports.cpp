@@ -1,11 +1,10 @@
-// The line ports: reply assembly and the line port object over a socket pair and a
+// The line ports: the line port object over a socket pair and a
 // pseudo-terminal, with its serial settings, its opening and locking, and the port texts.
 
 #include "Commands.h"
 #include "LinePort.h"
 #include "PortAddress.h"
 #include "PortFactory.h"
-#include "ReplyAssembler.h"
 #include "SerialSettings.h"
 
 #include <QSet>
@@ -70,8 +69,6 @@ class tst_Ports : public QObject
     Q_OBJECT
 
 private slots:
-    void assembler_data();
-    void assembler();
     void readWaitsForTheWholeReply_data();
     void readWaitsForTheWholeReply();
     void onlyDiscardDropsInput_data();
@@ -87,46 +84,6 @@ private slots:
     void portAddress();
     void simulatedAddressIsNoLine();
 };
-
-void tst_Ports::assembler_data()
-{
-    QTest::addColumn<Bursts>("bursts");
-    QTest::addColumn<Bursts>("replies");
-    QTest::addColumn<QByteArray>("left");
-
-    const QByteArray a = reply("0100X00");
-    const QByteArray b = reply("0100X00,-200,1300");
-    const QByteArray lf = reply("0100X00,a\nb"); // an LF in the data does not end it
-    const QByteArray noEtx = QByteArray(a).replace('\x03', "");
-    Bursts bytes;
-    for (char c : a)
-        bytes << QByteArray(1, c);
-    QTest::newRow("cut at every byte") << bytes << Bursts{a} << QByteArray();
-    QTest::newRow("LF only after ETX ends it")
-        << Bursts{lf.chopped(3), lf.right(3).left(2), lf.right(1)} << Bursts{lf} << QByteArray();
-    QTest::newRow("two replies and the start of a third")
-        << Bursts{a + b + b.left(6)} << Bursts{a, b} << b.left(6);
-    QTest::newRow("bytes before STX stay with the reply")
-        << Bursts{"\xff\xff", a} << Bursts{"\xff\xff" + a} << QByteArray();
-    QTest::newRow("no ETX") << Bursts{noEtx} << Bursts{} << noEtx;
-}
-
-void tst_Ports::assembler()
-{
-    QFETCH(Bursts, bursts);
-    QFETCH(Bursts, replies);
-    QFETCH(QByteArray, left);
-    ReplyAssembler assembler;
-    Bursts got;
-    char buffer[512];
-    for (const QByteArray &burst : bursts) {
-        assembler.append(burst);
-        while (assembler.hasWholeReply())
-            got << QByteArray(buffer, assembler.take(buffer, sizeof buffer));
-    }
-    QCOMPARE(got, replies);
-    QCOMPARE(assembler.pending(), left);
-}
 
 void tst_Ports::readWaitsForTheWholeReply_data()
 {

@@ -212,6 +212,8 @@ void tst_Protocol::assembler_data()
         << Bursts{a + b + b.left(6)} << Bursts{a, b} << b.left(6);
     QTest::newRow("noise before STX stays with the reply")
         << Bursts{"\xff\xff", a} << Bursts{"\xff\xff" + a} << QByteArray();
+    const QByteArray noEtx = QByteArray(a).replace('\x03', "");
+    QTest::newRow("no ETX, no reply") << Bursts{noEtx} << Bursts{} << noEtx;
     const QByteArray noise(ReplyAssembler::MaxPending + 10, 'n');
     QTest::newRow("endless noise keeps the newest bytes")
         << Bursts{noise, "0100X"} << Bursts{}
