@@ -5,6 +5,7 @@
 #include "CliSupport.h"
 
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -265,6 +266,9 @@ void tst_CliTransfer::readDeliversProgramFile()
     QCOMPARE(ProgramFiles::load(m_dir.filePath("copy.txt")), ProgramFiles::demoRows(3, 3));
     // Nothing is staged where other runs would find it.
     QVERIFY(!QFile::exists(ProgramFiles::appFile("PROG_3.txt")));
+    // The saver's remembered directory is kept under the tool's own names.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QVERIFY(QFile::exists(config + "/dcp30/dcp30.conf"));
 }
 
 void tst_CliTransfer::readFailures_data()
