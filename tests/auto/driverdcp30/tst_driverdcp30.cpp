@@ -65,8 +65,14 @@ RecordingLinkDriver *rangesLink()
 // Program files and logs of the driver's transfers go to a directory of the test's own.
 struct OwnFileDirectory
 {
-    OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, dir.path()); }
-    ~OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+    OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, dir.path());
+    }
+    ~OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, QVariant());
+    }
     QTemporaryDir dir;
 };
 

@@ -371,8 +371,14 @@ void tst_FileAccessor::fileLocations()
     const QString directory = ownDirectory ? own.path() : QCoreApplication::applicationDirPath();
     struct Property
     {
-        Property(const QVariant &v) { qApp->setProperty(FileLocations::DirectoryProperty, v); }
-        ~Property() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+        Property(const QVariant &v)
+        {
+            QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, v);
+        }
+        ~Property()
+        {
+            QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, QVariant());
+        }
     } property(ownDirectory ? QVariant(own.path() + "/") : QVariant());
 
     Rig r(faults, 0);

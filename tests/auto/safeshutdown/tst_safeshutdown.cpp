@@ -201,6 +201,12 @@ void tst_SafeShutdown::destroyDuringLongRead()
 {
     QFETCH(bool, spinning);
     QFETCH(int, endedThreads);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer's runtime fails its own check while unwinding a thread cancelled inside
+    // a wait; the normal and the ThreadSanitizer builds run this row.
+    if (!spinning)
+        QSKIP("AddressSanitizer cannot unwind a thread cancelled inside a wait");
+#endif
     FaultPlan plan;
     QVERIFY(plan.addRule(QStringLiteral("any:no-reply")));
     SimulatedPort waiting;
