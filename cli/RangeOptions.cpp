@@ -29,6 +29,13 @@ bool RangeOptions::parse(CommandLine &line)
     return true;
 }
 
+void RangeOptions::setGiven(const QList<qint32> &limits, const QList<qint32> &eventTypes)
+{
+    m_limits = limits.size() == 2 ? limits : QList<qint32>{};
+    m_eventTypes = eventTypes.size() == 3 ? eventTypes : QList<qint32>{};
+    m_given = !m_limits.isEmpty() || !m_eventTypes.isEmpty();
+}
+
 bool RangeOptions::completeFromController(const PortSetup &setup)
 {
     if (allKnown())

@@ -21,6 +21,9 @@ public:
     // Reads what the options left open from the controller at setup, as a program write reads
     // it. True when every parameter is known afterwards; false with note() saying what is not.
     bool completeFromController(const PortSetup &setup);
+    // Takes ranges entered by hand: limits (low, high) and the event types of events 1 to 3; a
+    // list of another length leaves that part unknown. Never fails.
+    void setGiven(const QList<qint32> &limits, const QList<qint32> &eventTypes);
 
     bool limitsKnown() const { return m_limits.size() == 2; }
     bool eventTypesKnown() const { return m_eventTypes.size() == 3; }

@@ -1,0 +1,310 @@
+#include "EditorWindow.h"
+
+#include "KCSVLoader.h"
+#include "KCSVSaver.h"
+#include "ProfileWidget.h"
+#include "ProgramColumns.h"
+#include "ProgramFile.h"
+#include "ProgramProblems.h"
+#include "ProgramTableModel.h"
+#include "ProgramWideForm.h"
+#include "RangeForm.h"
+#include "RangeOptions.h"
+#include "RowsCommand.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int SegmentRole = Qt::UserRole;
+constexpr int ColumnRole = Qt::UserRole + 1;
+
+// The program number in a "PROG_<N>.txt" name, or 0.
+int programNumberOf(const QString &fileName)
+{
+    static const QRegularExpression name(QStringLiteral("^PROG_(\\d+)\\."));
+    const QRegularExpressionMatch match = name.match(QFileInfo(fileName).fileName());
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString problemItemText(const ProgramProblems::Problem &problem)
+{
+    QString place = problem.segment > 0 ? QStringLiteral("SEG%1").arg(problem.segment)
+                                        : QStringLiteral("Program");
+    if (problem.column >= 0 && problem.column < ProgramColumns::count())
+        place += QLatin1Char(' ') + ProgramColumns::at(problem.column).headerTitle();
+    return place + QStringLiteral(": ") + problem.text;
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(QWidget *parent) : QMainWindow(parent)
+{
+    m_undo = new QUndoStack(this);
+    m_model = new ProgramTableModel(this);
+    m_model->setUndoStack(m_undo);
+    setCentralWidget(buildCentre());
+    buildActions();
+    connect(m_model, &ProgramTableModel::contentChanged, this, &EditorWindow::revalidate);
+    connect(m_ranges, &RangeForm::changed, this, &EditorWindow::revalidate);
+    connect(m_undo, &QUndoStack::cleanChanged, this, &EditorWindow::updateTitle);
+    connect(m_problems, &QListWidget::itemClicked, this, &EditorWindow::jumpToProblem);
+    connect(m_problems, &QListWidget::itemActivated, this, &EditorWindow::jumpToProblem);
+    connect(m_profile, &ProfileWidget::segmentClicked, this, &EditorWindow::selectSegment);
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                m_profile->setHighlightedSegment(current.isValid() ? current.row() + 1 : 0);
+            });
+    resize(1400, 820);
+    updateTitle();
+}
+
+QWidget *EditorWindow::buildCentre()
+{
+    auto *centre = new QWidget(this);
+    auto *layout = new QVBoxLayout(centre);
+    m_wide = new ProgramWideForm(m_model, centre);
+    m_ranges = new RangeForm(centre);
+    layout->addWidget(m_wide);
+    layout->addWidget(m_ranges);
+    m_table = new QTableView(centre);
+    m_table->setModel(m_model);
+    m_table->setObjectName(QStringLiteral("segments"));
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setDefaultSectionSize(58);
+    m_profile = new ProfileWidget(centre);
+    m_problems = new QListWidget(centre);
+    m_problems->setObjectName(QStringLiteral("problems"));
+    auto *top = new QSplitter(Qt::Horizontal, centre);
+    top->addWidget(m_table);
+    top->addWidget(m_profile);
+    top->setStretchFactor(0, 3);
+    top->setStretchFactor(1, 2);
+    top->setSizes({780, 560});
+    auto *split = new QSplitter(Qt::Vertical, centre);
+    split->addWidget(top);
+    split->addWidget(m_problems);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
+    return centre;
+}
+
+void EditorWindow::buildActions()
+{
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("&Open..."), this, &EditorWindow::openDialog, QKeySequence::Open);
+    file->addAction(tr("&Save"), this, &EditorWindow::save, QKeySequence::Save);
+    file->addAction(tr("Save &As..."), this, &EditorWindow::saveAsDialog, QKeySequence::SaveAs);
+    file->addSeparator();
+    file->addAction(tr("&Quit"), this, &QWidget::close, QKeySequence::Quit);
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    QAction *undo = m_undo->createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = m_undo->createRedoAction(this, tr("&Redo"));
+    redo->setShortcut(QKeySequence::Redo);
+    edit->addAction(undo);
+    edit->addAction(redo);
+    edit->addSeparator();
+    QAction *insert = edit->addAction(tr("&Insert segment"), this, &EditorWindow::insertSegment);
+    QAction *remove = edit->addAction(tr("&Delete segment"), this, &EditorWindow::deleteSegment);
+    QToolBar *bar = addToolBar(tr("Edit"));
+    bar->addActions({undo, redo, insert, remove});
+}
+
+bool EditorWindow::openFile(const QString &fileName, QString *error)
+{
+    KCSVLoader loader;
+    // Without a thread the loader shows no boxes; its messages come back in the lists.
+    loader.moveToThread(nullptr);
+    const bool opened = loader.openFile(fileName);
+    const QList<QStringList> table = loader.loadedData();
+    if (!opened || table.isEmpty()) {
+        if (error) {
+            const QStringList errors = loader.errorMessageList();
+            *error = errors.isEmpty() ? tr("%1 cannot be loaded.").arg(fileName)
+                                      : errors.join(QLatin1Char('\n'));
+        }
+        return false;
+    }
+    m_fileName = fileName;
+    m_profile->setProgramNumber(programNumberOf(fileName));
+    m_undo->clear();
+    m_model->setTable(table.first(), table.mid(1));
+    m_table->resizeColumnsToContents();
+    for (int c = ProgramColumns::firstProgramWide(); c < ProgramColumns::count(); ++c)
+        m_table->setColumnHidden(c, true);
+    updateTitle();
+    return true;
+}
+
+bool EditorWindow::saveFile(const QString &fileName, QString *error)
+{
+    KCSVSaver saver;
+    saver.moveToThread(nullptr);
+    if (!saver.saveFile(m_model->table(), fileName)) {
+        if (error) {
+            const QStringList errors = saver.errorMessageList();
+            *error = errors.isEmpty() ? tr("%1 cannot be written.").arg(fileName)
+                                      : errors.join(QLatin1Char('\n'));
+        }
+        return false;
+    }
+    m_fileName = fileName;
+    m_profile->setProgramNumber(programNumberOf(fileName));
+    m_undo->setClean();
+    updateTitle();
+    return true;
+}
+
+bool EditorWindow::isModified() const
+{
+    return !m_undo->isClean();
+}
+
+void EditorWindow::revalidate()
+{
+    ProgramFile file;
+    file.setRows(m_model->rows());
+    RangeOptions ranges;
+    ranges.setGiven(m_ranges->limits(), m_ranges->eventTypes());
+    ProgramProblems problems;
+    problems.collect(file, m_model->rowCount(), ranges);
+    m_model->setProblems(problems);
+    m_wide->refresh();
+    m_problems->clear();
+    for (const ProgramProblems::Problem &problem : problems.problems()) {
+        auto *item = new QListWidgetItem(problemItemText(problem), m_problems);
+        item->setData(SegmentRole, problem.segment);
+        item->setData(ColumnRole, problem.column);
+        item->setToolTip(problem.text);
+    }
+    statusBar()->showMessage(problems.isEmpty()
+                                 ? tr("No problems: the program can be written.")
+                                 : tr("%n problem(s)", nullptr, problems.problems().size()));
+    showProfile(problems.segments());
+}
+
+void EditorWindow::showProfile(const QSet<int> &invalidSegments)
+{
+    SetpointProfile profile;
+    profile.build(m_model->table(), m_ranges->parameters(), invalidSegments);
+    m_profile->setProfile(profile);
+}
+
+void EditorWindow::jumpToProblem(QListWidgetItem *item)
+{
+    const int segment = item->data(SegmentRole).toInt();
+    const int column = item->data(ColumnRole).toInt();
+    if (segment < 1 || segment > m_model->rowCount())
+        return;
+    if (column >= ProgramColumns::firstProgramWide()) {
+        m_wide->editorFor(column)->setFocus();
+        return;
+    }
+    const QModelIndex index = m_model->index(segment - 1, qMax(column, 0));
+    m_table->setCurrentIndex(index);
+    m_table->scrollTo(index);
+    m_table->setFocus();
+}
+
+void EditorWindow::selectSegment(int segment)
+{
+    if (segment < 1 || segment > m_model->rowCount())
+        return;
+    const int column = qMax(m_table->currentIndex().column(), 1);
+    m_table->setCurrentIndex(m_model->index(segment - 1, column));
+    m_table->selectRow(segment - 1);
+}
+
+void EditorWindow::insertSegment()
+{
+    const int row = m_table->currentIndex().isValid() ? m_table->currentIndex().row() : -1;
+    m_undo->push(new RowsCommand(m_model, m_model->rows(),
+                                 RowsCommand::inserted(m_model->rows(), row),
+                                 tr("Insert segment")));
+}
+
+void EditorWindow::deleteSegment()
+{
+    const int row = m_table->currentIndex().row();
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    m_undo->push(new RowsCommand(m_model, m_model->rows(),
+                                 RowsCommand::removed(m_model->rows(), row),
+                                 tr("Delete segment %1").arg(row + 1)));
+}
+
+void EditorWindow::closeEvent(QCloseEvent *event)
+{
+    if (!isModified()) {
+        event->accept();
+        return;
+    }
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, tr("Unsaved changes"), tr("The program has changes that are not saved. Save them?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Discard || (answer == QMessageBox::Save && save()))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void EditorWindow::openDialog()
+{
+    if (isModified() &&
+        QMessageBox::question(this, tr("Unsaved changes"),
+                              tr("Discard the changes that are not saved?")) != QMessageBox::Yes)
+        return;
+    const QString name = QFileDialog::getOpenFileName(
+        this, tr("Open program"), QFileInfo(m_fileName).path(), tr("Program files (*.txt)"));
+    QString error;
+    if (!name.isEmpty() && !openFile(name, &error))
+        QMessageBox::warning(this, tr("Open program"), error);
+}
+
+bool EditorWindow::save()
+{
+    if (m_fileName.isEmpty())
+        return saveAsDialog();
+    QString error;
+    if (saveFile(m_fileName, &error))
+        return true;
+    QMessageBox::warning(this, tr("Save program"), error);
+    return false;
+}
+
+bool EditorWindow::saveAsDialog()
+{
+    const QString name = QFileDialog::getSaveFileName(this, tr("Save program"), m_fileName,
+                                                      tr("Program files (*.txt)"));
+    if (name.isEmpty())
+        return false;
+    QString error;
+    if (saveFile(name, &error))
+        return true;
+    QMessageBox::warning(this, tr("Save program"), error);
+    return false;
+}
+
+void EditorWindow::updateTitle()
+{
+    const QString name = m_fileName.isEmpty() ? tr("untitled") : QFileInfo(m_fileName).fileName();
+    setWindowTitle(QStringLiteral("%1%2 - dcp30-editor").arg(name, isModified() ? "*" : ""));
+}

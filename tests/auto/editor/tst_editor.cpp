@@ -1,0 +1,307 @@
+// The program editor driven through its real widgets, offscreen: typing into the table, the
+// marks and the problems panel, undo before a save, byte-identical saves, segment rows and the
+// profile's clicks.
+#include "EditorWindow.h"
+#include "ProfileWidget.h"
+#include "ProgramTableModel.h"
+#include "ProgramWideForm.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+const char *const header = "-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 "
+                           "1st\tT1 2nd\tT2 1st\tT2 2nd\tT3 1st\tT3 2nd\tT4 1st\tT4 2nd\tT5 "
+                           "1st\tT5 2nd\tPID1\tG.S\tG.S.TO\tP.STA\tCYCL\tP.LIN\tTag\r\n";
+const char *const seg1 = "SEG1\t150\t00:45\t----\t----\t0\t5\t1000\t20\t----\t----\t----\t----\t-"
+                         "---\t----\t----\t----\t----\t----\t1\t----\t----\t0\t0\t0\tANNEAL01\r\n";
+const char *const seg2 = "SEG2\t150\t00:30\t170\t5\t5999\t----\t----\t----\t0.00\t0.10\t----\t--"
+                         "--\t----\t----\t----\t----\t----\t----\t1\t10\t15\t----\t----\t----\t-"
+                         "---\r\n";
+const char *const seg3 = "SEG3\t620\t02:30\t----\t----\t5999\t----\t950\t30\t----\t----\t----\t--"
+                         "--\t----\t----\t----\t----\t----\t----\t2\t----\t----\t----\t----\t---"
+                         "-\t----\r\n";
+
+QByteArray utf16File(const QString &text)
+{
+    QByteArray bytes("\xff\xfe", 2);
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+QByteArray demoFile()
+{
+    return utf16File(QString::fromLatin1(header) + seg1 + seg2 + seg3);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types text into a table cell the way a user does: F2, select all, the keys, Return.
+void typeInto(QTableView *table, int row, int column, const QString &text)
+{
+    const QModelIndex index = table->model()->index(row, column);
+    table->setCurrentIndex(index);
+    QTest::keyClick(table, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(table->indexWidget(index));
+    QVERIFY(editor);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate commits a finished edit through a queued call.
+    QCoreApplication::processEvents();
+}
+
+QStringList listed(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void invalidCellIsMarkedAndListed_data();
+    void invalidCellIsMarkedAndListed();
+    void problemClickJumpsToCell();
+    void undoRestoresBytesOnSave_data();
+    void undoRestoresBytesOnSave();
+    void unchangedSaveIsByteIdentical_data();
+    void unchangedSaveIsByteIdentical();
+    void segmentRowsRenumber_data();
+    void segmentRowsRenumber();
+    void profileClickSelectsRow();
+    void missingFileIsRefused();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void TestEditor::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
+    QVERIFY(writeFile(m_path, demoFile()));
+}
+
+void TestEditor::invalidCellIsMarkedAndListed_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("invalid");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("valid");
+    QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
+                                              << "SP1 [2000] is out of range (-200 ~ 1300)."
+                                              << "1300";
+    QTest::newRow("SP1 below the low limit") << 0 << 1 << "-201"
+                                             << "SP1 [-201] is out of range (-200 ~ 1300)."
+                                             << "-200";
+    QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
+                                   << "PID1 [9] is out of range (0 ~ 8)."
+                                   << "8";
+}
+
+void TestEditor::invalidCellIsMarkedAndListed()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, invalid);
+    QFETCH(QString, message);
+    QFETCH(QString, valid);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    QCOMPARE(window.problemList()->count(), 0);
+
+    typeInto(window.table(), row, column, invalid);
+    const QModelIndex index = window.model()->index(row, column);
+    QCOMPARE(index.data().toString(), invalid);
+    QCOMPARE(index.data(Qt::ToolTipRole).toString(), message);
+    QCOMPARE(index.data(Qt::BackgroundRole).value<QColor>(), ProgramTableModel::problemColor());
+    QCOMPARE(window.problemList()->count(), 1);
+    QVERIFY(window.problemList()->item(0)->text().endsWith(message));
+    // Only the cell in question is marked.
+    QVERIFY(!window.model()->index(row, column == 1 ? 2 : 1).data(Qt::BackgroundRole).isValid());
+
+    typeInto(window.table(), row, column, valid);
+    QCOMPARE(index.data().toString(), valid);
+    QVERIFY(!index.data(Qt::ToolTipRole).isValid());
+    QVERIFY(!index.data(Qt::BackgroundRole).isValid());
+    QCOMPARE(window.problemList()->count(), 0);
+}
+
+void TestEditor::problemClickJumpsToCell()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    typeInto(window.table(), 2, 2, QStringLiteral("1:2:3"));
+    window.table()->setCurrentIndex(window.model()->index(0, 5));
+    QVERIFY(window.problemList()->count() >= 1);
+    QListWidget *list = window.problemList();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QCOMPARE(window.table()->currentIndex(), window.model()->index(2, 2));
+    QVERIFY(window.model()->index(2, 2).data(Qt::ToolTipRole).toString().contains("TIME"));
+}
+
+void TestEditor::undoRestoresBytesOnSave_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("SP1") << 0 << 1 << "500";
+    QTest::newRow("TIME") << 1 << 2 << "01:15";
+    QTest::newRow("an invalid value") << 2 << 9 << "x";
+}
+
+void TestEditor::undoRestoresBytesOnSave()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    typeInto(window.table(), row, column, text);
+    QVERIFY(window.isModified());
+    const QString edited = m_dir.filePath(QStringLiteral("edited.txt"));
+    QVERIFY(window.saveFile(edited));
+    QVERIFY(readFile(edited) != demoFile());
+    QVERIFY(!window.isModified());
+
+    window.undoStack()->undo();
+    QVERIFY(window.isModified());
+    const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
+    QVERIFY(window.saveFile(undone));
+    QCOMPARE(readFile(undone), demoFile());
+
+    window.undoStack()->redo();
+    QVERIFY(window.saveFile(undone));
+    QCOMPARE(readFile(undone), readFile(edited));
+}
+
+void TestEditor::unchangedSaveIsByteIdentical_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("three segments") << demoFile();
+    QTest::newRow("one segment") << utf16File(QString::fromLatin1(header) + seg1);
+    QTest::newRow("an invalid cell") << utf16File(QString::fromLatin1(header) +
+                                                  QString::fromLatin1(seg1).replace("150", "9999"));
+    QTest::newRow("a quoted tag") << utf16File(
+        QString::fromLatin1(header) +
+        QString::fromLatin1(seg1).replace("ANNEAL01", "\"AN\"\"EAL\""));
+}
+
+void TestEditor::unchangedSaveIsByteIdentical()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(writeFile(m_path, bytes));
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    QVERIFY(!window.isModified());
+    const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
+    QVERIFY(window.saveFile(copy));
+    QCOMPARE(readFile(copy), bytes);
+}
+
+void TestEditor::segmentRowsRenumber_data()
+{
+    QTest::addColumn<bool>("insert");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("sp1");
+    QTest::newRow("insert before segment 2")
+        << true << 1 << QStringList{"150", "150", "150", "620"};
+    QTest::newRow("insert before segment 1")
+        << true << 0 << QStringList{"150", "150", "150", "620"};
+    QTest::newRow("delete segment 2") << false << 1 << QStringList{"150", "620"};
+    QTest::newRow("delete segment 1") << false << 0 << QStringList{"150", "620"};
+}
+
+void TestEditor::segmentRowsRenumber()
+{
+    QFETCH(bool, insert);
+    QFETCH(int, row);
+    QFETCH(QStringList, sp1);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.table()->setCurrentIndex(window.model()->index(row, 1));
+    if (insert)
+        window.insertSegment();
+    else
+        window.deleteSegment();
+    const ProgramTableModel *model = window.model();
+    QCOMPARE(model->rowCount(), sp1.size());
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QCOMPARE(model->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
+        QCOMPARE(model->cell(r, 1), sp1.at(r));
+        // Segment 1 keeps the program-wide values whatever moved.
+        QCOMPARE(model->cell(r, 25), r == 0 ? QStringLiteral("ANNEAL01") : QStringLiteral("----"));
+    }
+    QCOMPARE(window.problemList()->count(), 0);
+    window.undoStack()->undo();
+    const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
+    QVERIFY(window.saveFile(undone));
+    QCOMPARE(readFile(undone), demoFile());
+}
+
+void TestEditor::profileClickSelectsRow()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ProfileWidget *profile = window.profileWidget();
+    QPoint third;
+    for (int x = 0; x < profile->width() && third.isNull(); ++x) {
+        const QPoint point(x, profile->height() / 2);
+        if (profile->segmentAt(point) == 3)
+            third = point;
+    }
+    QVERIFY(!third.isNull());
+    QTest::mouseClick(profile, Qt::LeftButton, {}, third);
+    QCOMPARE(window.table()->currentIndex().row(), 2);
+    QCOMPARE(profile->highlightedSegment(), 3);
+
+    window.table()->setCurrentIndex(window.model()->index(0, 1));
+    QCOMPARE(profile->highlightedSegment(), 1);
+}
+
+void TestEditor::missingFileIsRefused()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    QString error;
+    QVERIFY(!window.openFile(m_dir.filePath(QStringLiteral("none.txt")), &error));
+    QVERIFY(!error.isEmpty());
+    // The open program stays.
+    QCOMPARE(window.fileName(), m_path);
+    QCOMPARE(window.model()->rowCount(), 3);
+}
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
