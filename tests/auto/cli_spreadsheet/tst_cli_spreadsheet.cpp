@@ -57,7 +57,8 @@ void tst_CliSpreadsheet::initTestCase()
 QString tst_CliSpreadsheet::throughCalc(const QString &file, bool everyColumnAsText,
                                         const QString &outDir)
 {
-    const QString profile = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("profile"))).toString();
+    const QString profile =
+        QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("profile"))).toString();
     const QString filter = QStringLiteral("Text - txt - csv (StarCalc)");
     const QStringList arguments{
         QStringLiteral("-env:UserInstallation=") + profile,
@@ -69,8 +70,8 @@ QString tst_CliSpreadsheet::throughCalc(const QString &file, bool everyColumnAsT
         outDir,
         file};
     const CliProcess::Result calc = CliProcess::run(arguments, 120000, QString(), m_soffice);
-    const QString saved = outDir + QLatin1Char('/') + QFileInfo(file).completeBaseName() +
-                          QStringLiteral(".csv");
+    const QString saved =
+        outDir + QLatin1Char('/') + QFileInfo(file).completeBaseName() + QStringLiteral(".csv");
     if (!calc.finished || calc.exitCode != 0 || !QFile::exists(saved))
         qWarning().noquote() << calc.describe();
     return QFile::exists(saved) ? saved : QString();
@@ -102,8 +103,8 @@ void tst_CliSpreadsheet::throughCalc()
     const QString saved = throughCalc(original, everyColumnAsText, outDir);
     QVERIFY(!saved.isEmpty());
 
-    const CliProcess::Result validate = CliProcess::run(
-        {"validate", saved, "--sp-limits", "-200,1300", "--event-types", "0,50,8"});
+    const CliProcess::Result validate =
+        CliProcess::run({"validate", saved, "--sp-limits", "-200,1300", "--event-types", "0,50,8"});
     if (problems.isEmpty()) {
         QCOMPARE(ProgramFiles::load(saved), rows);
         QVERIFY2(validate.finished && validate.exitCode == 0, validate.describe());
