@@ -75,6 +75,14 @@ EditorWindow::EditorWindow(QWidget *parent) : QMainWindow(parent)
     updateTitle();
 }
 
+// The children outlive this part of the window while QWidget deletes them, and the undo stack
+// still reports itself clean as it goes: nothing of theirs may reach the window's slots then.
+EditorWindow::~EditorWindow()
+{
+    m_undo->disconnect(this);
+    m_model->disconnect(this);
+}
+
 QWidget *EditorWindow::buildCentre()
 {
     auto *centre = new QWidget(this);

@@ -21,6 +21,7 @@ class EditorWindow : public QMainWindow
     Q_OBJECT
 public:
     explicit EditorWindow(QWidget *parent = nullptr);
+    ~EditorWindow() override;
 
     // Loads fileName into the window; false with the reason in *error (the window unchanged).
     bool openFile(const QString &fileName, QString *error = nullptr);
