@@ -60,8 +60,8 @@ bool readController(PluginSession &session, const PortSetup &port, int segments,
     options.segments = segments;
     options.port = port;
     options.quiet = true;
-    const PluginSession::Outcome outcome = session.runTransfer(
-        PluginSession::Kind::Read, side.program, segments, 0, options.timeoutMs(), nullptr);
+    const PluginSession::Outcome outcome =
+        options.run(session, PluginSession::Kind::Read, QString());
     if (options.finish(session, PluginSession::Kind::Read, outcome) != ExitCode::Success)
         return false;
     ProgramFile file;

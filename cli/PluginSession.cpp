@@ -1,5 +1,6 @@
 #include "PluginSession.h"
 
+#include "ByteOrder.h"
 #include "Commands.h"
 #include "CommunicatorCommand.h"
 #include "DeviceService.h"
@@ -30,15 +31,6 @@ const int CloseReplyLimit = 16;
 QVariant addressOf(QObject *object)
 {
     return QVariant::fromValue<quint64>(quint64(reinterpret_cast<quintptr>(object)));
-}
-
-// Four answer bytes as a little-endian signed integer, as the plugin reads them.
-qint32 int32Of(const QByteArray &bytes)
-{
-    quint32 value = 0;
-    for (int i = 0; i < 4 && i < bytes.size(); ++i)
-        value |= quint32(quint8(bytes.at(i))) << (8 * i);
-    return qint32(value);
 }
 
 void publish(const char *name, const QVariant &value)
@@ -189,7 +181,7 @@ bool PluginSession::readRangeParameters(QList<qint32> &paras, QString *failed) c
         LineEcho::report(m_port.get());
         return false;
     }
-    paras << int32Of(spLimits.left(4)) << int32Of(spLimits.mid(4, 4));
+    paras << DriverTools::toInt32LE(spLimits.left(4)) << DriverTools::toInt32LE(spLimits.mid(4, 4));
     for (const char *address : {"RAM3501", "RAM3505", "RAM3509"}) {
         const QByteArray value = readTag(QLatin1String(address), 3, 1);
         if (value.size() != 4) {
@@ -197,7 +189,7 @@ bool PluginSession::readRangeParameters(QList<qint32> &paras, QString *failed) c
             LineEcho::report(m_port.get());
             return false;
         }
-        paras << int32Of(value);
+        paras << DriverTools::toInt32LE(value);
     }
     return true;
 }

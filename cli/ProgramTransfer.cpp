@@ -1,10 +1,8 @@
 #include "ProgramTransfer.h"
 
-#include "Console.h"
 #include "ExitCode.h"
 #include "MessageCenter.h"
 #include "PortSetup.h"
-#include "ProgressBar.h"
 #include "TransferOptions.h"
 
 #include <QFile>
@@ -30,16 +28,16 @@ ProgramTransfer::Result ProgramTransfer::run(PluginSession &session, const PortS
     const bool reading = kind == PluginSession::Kind::Read;
     const QString name = reading ? QStringLiteral("read") : QStringLiteral("write");
     const int reportsBefore = session.messageCenter()->reportCount();
-    const bool simulated = port.address.kind == PortAddress::Kind::Simulated;
-    const int timeoutMs =
-        TransferOptions::overallTimeoutMs(segments, port.retries, simulated ? 0 : port.timeoutMs);
-    ProgressBar bar(QStringLiteral("%1 program %2")
-                        .arg(reading ? QStringLiteral("Reading") : QStringLiteral("Writing"))
-                        .arg(program),
-                    !quiet && Console::stderrIsTerminal());
+    TransferOptions options;
+    options.program = program;
+    options.segments = segments;
+    options.port = port;
+    options.quiet = quiet;
     const PluginSession::Outcome outcome =
-        session.runTransfer(kind, program, segments, 0, timeoutMs, [&](int p) { bar.update(p); });
-    bar.finish();
+        options.run(session, kind,
+                    QStringLiteral("%1 program %2")
+                        .arg(reading ? QStringLiteral("Reading") : QStringLiteral("Writing"))
+                        .arg(program));
     Result result;
     result.errors << logLines(session.errorLog(kind, program));
     result.errors << session.messageCenter()->reports().mid(reportsBefore);
@@ -56,8 +54,9 @@ ProgramTransfer::Result ProgramTransfer::run(PluginSession &session, const PortS
         break;
     case PluginSession::Outcome::TimedOut:
         result.sessionOver = true;
-        result.errors
-            << QStringLiteral("the %1 did not end within %2 s").arg(name).arg(timeoutMs / 1000);
+        result.errors << QStringLiteral("the %1 did not end within %2 s")
+                             .arg(name)
+                             .arg(options.timeoutMs() / 1000);
         break;
     case PluginSession::Outcome::Finished:
         // A transfer that failed after its open leaves the controller's file open.

@@ -6,7 +6,6 @@
 #include "OutputTarget.h"
 #include "ProgramDiff.h"
 #include "ProgramFile.h"
-#include "ProgressBar.h"
 #include "TransferOptions.h"
 
 #include <QDir>
@@ -30,24 +29,14 @@ QList<QStringList> savedRows(const PluginSession &session, int program)
                : QList<QStringList>();
 }
 
-PluginSession::Outcome transfer(PluginSession &session, const TransferOptions &options,
-                                const QString &title)
-{
-    ProgressBar bar(title, !options.quiet && Console::stderrIsTerminal());
-    const PluginSession::Outcome outcome =
-        session.runTransfer(PluginSession::Kind::Read, options.program, options.segments,
-                            options.storage, options.timeoutMs(), [&](int p) { bar.update(p); });
-    bar.finish();
-    return outcome;
-}
-
 // Reads the program a second time and compares it with the first read, whose rows are first.
 // Answers the exit status of the check; differences are listed on the stream the labelled
 // lines use.
 int verify(PluginSession &session, const TransferOptions &options, const QList<QStringList> &first)
 {
     const PluginSession::Outcome outcome =
-        transfer(session, options, QStringLiteral("Reading program %1 again").arg(options.program));
+        options.run(session, PluginSession::Kind::Read,
+                    QStringLiteral("Reading program %1 again").arg(options.program));
     const int status = options.finish(session, PluginSession::Kind::Read, outcome);
     const QList<QStringList> second = savedRows(session, options.program);
     if (status != ExitCode::Success || first.isEmpty() || second.isEmpty()) {
@@ -137,7 +126,8 @@ int ReadCommand::run(const QStringList &arguments)
         return cannotWrite(reason);
 
     const PluginSession::Outcome outcome =
-        transfer(session, options, QStringLiteral("Reading program %1").arg(options.program));
+        options.run(session, PluginSession::Kind::Read,
+                    QStringLiteral("Reading program %1").arg(options.program));
     int status = options.finish(session, PluginSession::Kind::Read, outcome);
     if (status > ExitCode::CannotOpen)
         return status; // interrupted: nothing is handed over

@@ -6,6 +6,7 @@
 #include "LineEcho.h"
 #include "MessageCenter.h"
 #include "OutputTarget.h"
+#include "ProgressBar.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,6 +78,16 @@ QString TransferOptions::describe(PluginSession::Kind kind) const
         .arg(segments)
         .arg(simulated ? QStringLiteral("the built-in simulated controller (sim)")
                        : port.address.toString());
+}
+
+PluginSession::Outcome TransferOptions::run(PluginSession &session, PluginSession::Kind kind,
+                                            const QString &title) const
+{
+    ProgressBar bar(title, !quiet && Console::stderrIsTerminal());
+    const PluginSession::Outcome outcome = session.runTransfer(
+        kind, program, segments, storage, timeoutMs(), [&](int p) { bar.update(p); });
+    bar.finish();
+    return outcome;
 }
 
 bool TransferOptions::deliverLog(PluginSession &session, PluginSession::Kind kind,

@@ -26,6 +26,11 @@ public:
     // simulated controller.
     QString describe(PluginSession::Kind kind) const;
 
+    // Runs a transfer of program with these options through session, showing its progress under
+    // title unless quiet or stderr is no terminal. Answers how it ended.
+    PluginSession::Outcome run(PluginSession &session, PluginSession::Kind kind,
+                               const QString &title) const;
+
     // Reports how a transfer ended, hands over the error log the run wrote and closes the
     // controller's program file after a failure. Answers the exit status: 0 for a transfer that
     // ended clean, 1 for a failed one, 130 or 143 for one interrupted by SIGINT or SIGTERM.

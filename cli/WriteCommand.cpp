@@ -5,7 +5,6 @@
 #include "ExitCode.h"
 #include "OutputTarget.h"
 #include "ProgramDiff.h"
-#include "ProgressBar.h"
 #include "TransferOptions.h"
 #include "WritePreflight.h"
 
@@ -32,17 +31,6 @@ void declareOptions(CommandLine &line)
                                   "cell with FILE; differences are listed and end with status 1"));
 }
 
-PluginSession::Outcome transfer(PluginSession &session, const TransferOptions &options,
-                                PluginSession::Kind kind, const QString &title)
-{
-    ProgressBar bar(title, !options.quiet && Console::stderrIsTerminal());
-    const PluginSession::Outcome outcome =
-        session.runTransfer(kind, options.program, options.segments, options.storage,
-                            options.timeoutMs(), [&](int p) { bar.update(p); });
-    bar.finish();
-    return outcome;
-}
-
 // Reads the program back in the same session and compares the written segments with the rows
 // of the file. Answers the exit status of the check.
 int verify(PluginSession &session, const TransferOptions &options, const WritePreflight &written,
@@ -57,8 +45,8 @@ int verify(PluginSession &session, const TransferOptions &options, const WritePr
     TransferOptions readBack = options;
     readBack.segments = written.validSegments().last();
     const PluginSession::Outcome outcome =
-        transfer(session, readBack, PluginSession::Kind::Read,
-                 QStringLiteral("Reading back program %1").arg(options.program));
+        readBack.run(session, PluginSession::Kind::Read,
+                     QStringLiteral("Reading back program %1").arg(options.program));
     const int status = readBack.finish(session, PluginSession::Kind::Read, outcome);
     ProgramFile back;
     if (status != ExitCode::Success ||
@@ -171,8 +159,8 @@ int WriteCommand::run(const QStringList &arguments)
     if (!staged.set(session.programFile(options.program), &reason) || !staged.write(bytes, &reason))
         return fail(ExitCode::CannotOpen, reason);
     const PluginSession::Outcome outcome =
-        transfer(session, options, PluginSession::Kind::Write,
-                 QStringLiteral("Writing program %1").arg(options.program));
+        options.run(session, PluginSession::Kind::Write,
+                    QStringLiteral("Writing program %1").arg(options.program));
     int status = options.finish(session, PluginSession::Kind::Write, outcome);
     if (status == ExitCode::Success && !options.quiet)
         Console::error(
