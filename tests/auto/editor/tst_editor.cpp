@@ -58,7 +58,8 @@ void typeInto(QTableView *table, int row, int column, const QString &text)
     const QModelIndex index = table->model()->index(row, column);
     table->setCurrentIndex(index);
     QTest::keyClick(table, Qt::Key_F2);
-    auto *editor = qobject_cast<QLineEdit *>(table->indexWidget(index));
+    // A line edit, or a spin box in a numeric column.
+    QWidget *editor = table->indexWidget(index);
     QVERIFY(editor);
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, text);
