@@ -82,14 +82,14 @@ void NumericCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *mode
     // Half-typed or out-of-word text ("-", "70000", "1.5") is not a value: the cell stays.
     if (!box->hasAcceptableInput())
         return;
+    // The spin box does not read its special text back as its minimum: "----" is taken as it is.
+    const bool none = allowsNone(index.column()) && box->text() == noneText;
     box->interpretText();
-    const QString text = box->value() == box->minimum() && allowsNone(index.column())
-                             ? noneText
-                             : QString::number(box->value());
+    const QString text = none ? noneText : QString::number(box->value());
     int before = 0;
     // The same number keeps the cell's own notation ("007", "+5").
     if (spinValue(index.data(Qt::EditRole).toString(), index.column(), &before) &&
-        before == box->value())
+        before == (none ? Lowest - 1 : box->value()))
         return;
     model->setData(index, text, Qt::EditRole);
 }
