@@ -1,18 +1,25 @@
 #include "EditorWindow.h"
 
+#include "FileDropFilter.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
+#include "NumericCellDelegate.h"
 #include "ProfileWidget.h"
 #include "ProgramColumns.h"
 #include "ProgramFile.h"
 #include "ProgramProblems.h"
 #include "ProgramTableModel.h"
+#include "ProgramTemplate.h"
 #include "ProgramWideForm.h"
 #include "RangeForm.h"
 #include "RangeOptions.h"
+#include "RecentFiles.h"
 #include "RowsCommand.h"
+#include "TsvClipboard.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -67,6 +74,8 @@ EditorWindow::EditorWindow(QWidget *parent) : QMainWindow(parent)
     connect(m_problems, &QListWidget::itemClicked, this, &EditorWindow::jumpToProblem);
     connect(m_problems, &QListWidget::itemActivated, this, &EditorWindow::jumpToProblem);
     connect(m_profile, &ProfileWidget::segmentClicked, this, &EditorWindow::selectSegment);
+    connect(new FileDropFilter(this), &FileDropFilter::fileDropped, this,
+            &EditorWindow::openDropped);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 m_profile->setHighlightedSegment(current.isValid() ? current.row() + 1 : 0);
@@ -93,6 +102,7 @@ QWidget *EditorWindow::buildCentre()
     layout->addWidget(m_ranges);
     m_table = new QTableView(centre);
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new NumericCellDelegate(m_table));
     m_table->setObjectName(QStringLiteral("segments"));
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setDefaultSectionSize(58);
@@ -117,11 +127,25 @@ QWidget *EditorWindow::buildCentre()
 void EditorWindow::buildActions()
 {
     QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->addAction(
+        tr("&New"), this,
+        [this] {
+            if (confirmDiscard())
+                newFile();
+        },
+        QKeySequence::New);
     file->addAction(tr("&Open..."), this, &EditorWindow::openDialog, QKeySequence::Open);
+    m_recent = file->addMenu(tr("Open &Recent"));
+    connect(m_recent, &QMenu::aboutToShow, this, &EditorWindow::fillRecentMenu);
     file->addAction(tr("&Save"), this, &EditorWindow::save, QKeySequence::Save);
     file->addAction(tr("Save &As..."), this, &EditorWindow::saveAsDialog, QKeySequence::SaveAs);
     file->addSeparator();
     file->addAction(tr("&Quit"), this, &QWidget::close, QKeySequence::Quit);
+    buildEditMenu();
+}
+
+void EditorWindow::buildEditMenu()
+{
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
     QAction *undo = m_undo->createUndoAction(this, tr("&Undo"));
     undo->setShortcut(QKeySequence::Undo);
@@ -132,8 +156,50 @@ void EditorWindow::buildActions()
     edit->addSeparator();
     QAction *insert = edit->addAction(tr("&Insert segment"), this, &EditorWindow::insertSegment);
     QAction *remove = edit->addAction(tr("&Delete segment"), this, &EditorWindow::deleteSegment);
+    QAction *up = edit->addAction(tr("Move segment &up"), this, &EditorWindow::moveSegmentUp,
+                                  Qt::CTRL + Qt::SHIFT + Qt::Key_Up);
+    QAction *down = edit->addAction(tr("Move segment do&wn"), this, &EditorWindow::moveSegmentDown,
+                                    Qt::CTRL + Qt::SHIFT + Qt::Key_Down);
+    edit->addSeparator();
+    edit->addAction(tr("&Copy"), this, &EditorWindow::copyCells, QKeySequence::Copy);
+    edit->addAction(tr("&Paste"), this, &EditorWindow::pasteCells, QKeySequence::Paste);
+    QAction *none = edit->addAction(tr("&None (----)"), this, &EditorWindow::setCellsToNone,
+                                    QKeySequence::Delete);
     QToolBar *bar = addToolBar(tr("Edit"));
-    bar->addActions({undo, redo, insert, remove});
+    bar->addActions({undo, redo, insert, remove, up, down, none});
+}
+
+void EditorWindow::fillRecentMenu()
+{
+    m_recent->clear();
+    for (const QString &name : RecentFiles::files())
+        m_recent->addAction(name, this, [this, name] { openRecent(name); });
+    m_recent->setEnabled(!m_recent->isEmpty());
+}
+
+void EditorWindow::openRecent(const QString &fileName)
+{
+    if (!confirmDiscard())
+        return;
+    QString error;
+    if (openFile(fileName, &error))
+        return;
+    RecentFiles::remove(fileName);
+    QMessageBox::warning(this, tr("Open program"), error);
+}
+
+void EditorWindow::openDropped(const QString &fileName)
+{
+    QString error;
+    if (confirmDiscard() && !openFile(fileName, &error))
+        QMessageBox::warning(this, tr("Open program"), error);
+}
+
+bool EditorWindow::confirmDiscard()
+{
+    return !isModified() ||
+           QMessageBox::question(this, tr("Unsaved changes"),
+                                 tr("Discard the changes that are not saved?")) == QMessageBox::Yes;
 }
 
 bool EditorWindow::openFile(const QString &fileName, QString *error)
@@ -141,25 +207,41 @@ bool EditorWindow::openFile(const QString &fileName, QString *error)
     KCSVLoader loader;
     // Without a thread the loader shows no boxes; its messages come back in the lists.
     loader.moveToThread(nullptr);
-    const bool opened = loader.openFile(fileName);
-    const QList<QStringList> table = loader.loadedData();
-    if (!opened || table.isEmpty()) {
+    ProgramFile loaded;
+    if (loaded.load(loader, fileName) != ProgramFile::LoadResult::Loaded) {
         if (error) {
-            const QStringList errors = loader.errorMessageList();
+            const QStringList errors = loaded.loaderErrors();
             *error = errors.isEmpty() ? tr("%1 cannot be loaded.").arg(fileName)
                                       : errors.join(QLatin1Char('\n'));
         }
         return false;
     }
+    // The loader still holds the rows with the header the file has, which a save keeps.
+    const QStringList header = loader.loadedData().value(0);
+    m_loaded = loaded;
+    showTable(header, loaded.rows(), fileName);
+    RecentFiles::add(fileName);
+    return true;
+}
+
+void EditorWindow::newFile()
+{
+    const QList<QStringList> table = ProgramTemplate::table();
+    m_loaded = ProgramFile();
+    showTable(table.first(), table.mid(1), QString());
+}
+
+void EditorWindow::showTable(const QStringList &header, const QList<QStringList> &rows,
+                             const QString &fileName)
+{
     m_fileName = fileName;
     m_profile->setProgramNumber(programNumberOf(fileName));
     m_undo->clear();
-    m_model->setTable(table.first(), table.mid(1));
+    m_model->setTable(header, rows);
     m_table->resizeColumnsToContents();
     for (int c = ProgramColumns::firstProgramWide(); c < ProgramColumns::count(); ++c)
         m_table->setColumnHidden(c, true);
     updateTitle();
-    return true;
 }
 
 bool EditorWindow::saveFile(const QString &fileName, QString *error)
@@ -177,6 +259,7 @@ bool EditorWindow::saveFile(const QString &fileName, QString *error)
     m_fileName = fileName;
     m_profile->setProgramNumber(programNumberOf(fileName));
     m_undo->setClean();
+    RecentFiles::add(fileName);
     updateTitle();
     return true;
 }
@@ -188,7 +271,8 @@ bool EditorWindow::isModified() const
 
 void EditorWindow::revalidate()
 {
-    ProgramFile file;
+    // A copy of the file as loaded keeps its loader warnings listed while the rows change.
+    ProgramFile file = m_loaded;
     file.setRows(m_model->rows());
     RangeOptions ranges;
     ranges.setGiven(m_ranges->limits(), m_ranges->eventTypes());
@@ -259,6 +343,78 @@ void EditorWindow::deleteSegment()
                                  tr("Delete segment %1").arg(row + 1)));
 }
 
+void EditorWindow::moveSegmentUp()
+{
+    moveSegment(-1);
+}
+
+void EditorWindow::moveSegmentDown()
+{
+    moveSegment(1);
+}
+
+void EditorWindow::moveSegment(int delta)
+{
+    const QModelIndex current = m_table->currentIndex();
+    const int row = current.row();
+    if (!current.isValid() || row + delta < 0 || row + delta >= m_model->rowCount())
+        return;
+    changeRows(RowsCommand::moved(m_model->rows(), row, delta), tr("Move segment %1").arg(row + 1));
+    m_table->setCurrentIndex(m_model->index(row + delta, current.column()));
+}
+
+void EditorWindow::copyCells()
+{
+    QModelIndexList selected = m_table->selectionModel()->selectedIndexes();
+    if (selected.isEmpty() && m_table->currentIndex().isValid())
+        selected << m_table->currentIndex();
+    if (selected.isEmpty())
+        return;
+    int top = selected.first().row(), bottom = top;
+    int left = selected.first().column(), right = left;
+    for (const QModelIndex &index : selected) {
+        top = qMin(top, index.row());
+        bottom = qMax(bottom, index.row());
+        left = qMin(left, index.column());
+        right = qMax(right, index.column());
+    }
+    QList<QStringList> block;
+    for (int r = top; r <= bottom; ++r) {
+        QStringList cells;
+        for (int c = left; c <= right; ++c)
+            cells << m_model->cell(r, c);
+        block << cells;
+    }
+    QApplication::clipboard()->setText(TsvClipboard::format(block));
+}
+
+bool EditorWindow::pasteCells()
+{
+    const QModelIndex current = m_table->currentIndex();
+    const QList<QStringList> block = TsvClipboard::parse(QApplication::clipboard()->text());
+    if (!current.isValid() || block.isEmpty())
+        return false;
+    changeRows(TsvClipboard::pasted(m_model->rows(), current.row(), current.column(), block),
+               tr("Paste"));
+    m_table->setCurrentIndex(m_model->index(current.row(), current.column()));
+    return true;
+}
+
+void EditorWindow::setCellsToNone()
+{
+    QList<QPair<int, int>> cells;
+    for (const QModelIndex &index : m_table->selectionModel()->selectedIndexes())
+        cells << qMakePair(index.row(), index.column());
+    changeRows(RowsCommand::withNone(m_model->rows(), cells), tr("Set to none"));
+}
+
+// Pushes the change as one undo step; nothing when the rows stay as they are.
+void EditorWindow::changeRows(const QList<QStringList> &after, const QString &text)
+{
+    if (after != m_model->rows())
+        m_undo->push(new RowsCommand(m_model, m_model->rows(), after, text));
+}
+
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
     if (!isModified()) {
@@ -276,9 +432,7 @@ void EditorWindow::closeEvent(QCloseEvent *event)
 
 void EditorWindow::openDialog()
 {
-    if (isModified() &&
-        QMessageBox::question(this, tr("Unsaved changes"),
-                              tr("Discard the changes that are not saved?")) != QMessageBox::Yes)
+    if (!confirmDiscard())
         return;
     const QString name = QFileDialog::getOpenFileName(
         this, tr("Open program"), QFileInfo(m_fileName).path(), tr("Program files (*.txt)"));

@@ -1,6 +1,8 @@
 #ifndef EDITORWINDOW_H
 #define EDITORWINDOW_H
 
+#include "ProgramFile.h"
+
 #include <QMainWindow>
 #include <QSet>
 
@@ -9,6 +11,7 @@ class ProgramTableModel;
 class ProgramWideForm;
 class QListWidget;
 class QListWidgetItem;
+class QMenu;
 class QTableView;
 class QUndoStack;
 class RangeForm;
@@ -25,6 +28,8 @@ public:
 
     // Loads fileName into the window; false with the reason in *error (the window unchanged).
     bool openFile(const QString &fileName, QString *error = nullptr);
+    // Shows the program template as a new, unnamed program (edits not saved are dropped).
+    void newFile();
     // Saves the table to fileName; false with the reason in *error. The undo stack is marked
     // clean on success.
     bool saveFile(const QString &fileName, QString *error = nullptr);
@@ -45,12 +50,32 @@ public slots:
     void revalidate();
     void insertSegment();
     void deleteSegment();
+    // Moves the current segment one place up or down (labels renumbered), one undo step.
+    void moveSegmentUp();
+    void moveSegmentDown();
+    // Puts the selected cells on the clipboard as tab-separated text.
+    void copyCells();
+    // Writes the clipboard's tab-separated text over the table from the current cell on,
+    // adding segments where it runs past the last one; one undo step. False when the clipboard
+    // holds no cell or there is no current cell.
+    bool pasteCells();
+    // Sets the selected cells whose column has it to "----", one undo step.
+    void setCellsToNone();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildActions();
+    void buildEditMenu();
+    void fillRecentMenu();
+    void openRecent(const QString &fileName);
+    void openDropped(const QString &fileName);
+    bool confirmDiscard();
+    void showTable(const QStringList &header, const QList<QStringList> &rows,
+                   const QString &fileName);
+    void moveSegment(int delta);
+    void changeRows(const QList<QStringList> &after, const QString &text);
     QWidget *buildCentre();
     void showProfile(const QSet<int> &invalidSegments);
     void jumpToProblem(QListWidgetItem *item);
@@ -67,7 +92,10 @@ private:
     ProfileWidget *m_profile = nullptr;
     ProgramWideForm *m_wide = nullptr;
     RangeForm *m_ranges = nullptr;
+    QMenu *m_recent = nullptr;
     QString m_fileName;
+    // The open file as loaded, for the loader's warnings, which stay listed while it is edited.
+    ProgramFile m_loaded;
 };
 
 #endif

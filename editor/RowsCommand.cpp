@@ -60,6 +60,35 @@ QList<QStringList> RowsCommand::removed(const QList<QStringList> &rows, int row)
     return result;
 }
 
+QList<QStringList> RowsCommand::moved(const QList<QStringList> &rows, int row, int delta)
+{
+    const int other = row + delta;
+    if (row < 0 || row >= rows.size() || other < 0 || other >= rows.size() || delta == 0)
+        return rows;
+    QList<QStringList> result = rows;
+    result.swapItemsAt(row, other);
+    renumber(result, wideCells(rows.first()));
+    return result;
+}
+
+QList<QStringList> RowsCommand::withNone(const QList<QStringList> &rows,
+                                         const QList<QPair<int, int>> &cells)
+{
+    QList<QStringList> result = rows;
+    for (const QPair<int, int> &cell : cells) {
+        const int row = cell.first;
+        const int column = cell.second;
+        if (row < 0 || row >= result.size() || column < 0 || column >= ProgramColumns::count() ||
+            !ProgramColumns::at(column).unsetOnRead)
+            continue;
+        QStringList &cellsOfRow = result[row];
+        while (cellsOfRow.size() <= column)
+            cellsOfRow << QString();
+        cellsOfRow[column] = QStringLiteral("----");
+    }
+    return result;
+}
+
 void RowsCommand::renumber(QList<QStringList> &rows, const QStringList &wide)
 {
     const int first = ProgramColumns::firstProgramWide();

@@ -2,12 +2,14 @@
 #define ROWSCOMMAND_H
 
 #include <QList>
+#include <QPair>
 #include <QStringList>
 #include <QUndoCommand>
 
 class ProgramTableModel;
 
-// A change of a program table's rows (a segment inserted or deleted), undoable: redo puts the
+// A change of a program table's rows (a segment inserted, deleted or moved, a paste, cells set to
+// none), undoable: redo puts the
 // rows after the change in place, undo the rows before it.
 class RowsCommand : public QUndoCommand
 {
@@ -23,6 +25,13 @@ public:
     static QList<QStringList> inserted(const QList<QStringList> &rows, int row);
     // rows without segment row, labels renumbered; rows unchanged when row is out of range.
     static QList<QStringList> removed(const QList<QStringList> &rows, int row);
+    // rows with segment row (0-based) swapped with its neighbour row + delta, labels renumbered;
+    // rows unchanged when either is out of range.
+    static QList<QStringList> moved(const QList<QStringList> &rows, int row, int delta);
+    // rows with the cells (row, column) set to the file's "none" ("----") where the column has
+    // it; other cells unchanged.
+    static QList<QStringList> withNone(const QList<QStringList> &rows,
+                                       const QList<QPair<int, int>> &cells);
     // Labels "SEG<n>" by position; segment 1 holds the program-wide cells of wide, every other
     // row "----" in them.
     static void renumber(QList<QStringList> &rows, const QStringList &wide);

@@ -36,7 +36,10 @@ int main(int argc, char *argv[])
     if (shot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dcp30-editor"));
+    // The command-line tool's names: both keep their settings (the CSV library's last folder,
+    // the recent files) in one place.
+    QApplication::setOrganizationName(QStringLiteral("dcp30"));
+    QApplication::setApplicationName(QStringLiteral("dcp30"));
     const QStringList args = QApplication::arguments();
     if (shot)
         return screenshot(args.at(2), args.value(3));

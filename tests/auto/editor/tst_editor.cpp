@@ -1,14 +1,18 @@
 // The program editor driven through its real widgets, offscreen: typing into the table, the
 // marks and the problems panel, undo before a save, byte-identical saves, segment rows and the
-// profile's clicks.
+// profile's clicks, the clipboard, the editing helpers, the close prompt and dropped files.
 #include "EditorWindow.h"
 #include "ProfileWidget.h"
 #include "ProgramTableModel.h"
 #include "ProgramWideForm.h"
 
+#include <QAbstractButton>
+#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUndoStack>
@@ -58,7 +62,8 @@ void typeInto(QTableView *table, int row, int column, const QString &text)
     const QModelIndex index = table->model()->index(row, column);
     table->setCurrentIndex(index);
     QTest::keyClick(table, Qt::Key_F2);
-    auto *editor = qobject_cast<QLineEdit *>(table->indexWidget(index));
+    // A line edit, or a spin box in a numeric column.
+    QWidget *editor = table->indexWidget(index);
     QVERIFY(editor);
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, text);
@@ -93,6 +98,16 @@ private slots:
     void segmentRowsRenumber_data();
     void segmentRowsRenumber();
     void profileClickSelectsRow();
+    void pasteSpreadsheetRows_data();
+    void pasteSpreadsheetRows();
+    void copyPutsSelectionAsTsv();
+    void noneOnlyWhereTheColumnHasIt();
+    void delegateRefusesUnrepresentable_data();
+    void delegateRefusesUnrepresentable();
+    void closePrompt_data();
+    void closePrompt();
+    void droppedFileOpensWithItsLoaderWarnings();
+    void newProgramIsTheValidTemplate();
     void missingFileIsRefused();
 
 private:
@@ -103,6 +118,8 @@ private:
 void TestEditor::init()
 {
     QVERIFY(m_dir.isValid());
+    // The recent files go to a settings file of the tests' own.
+    QStandardPaths::setTestModeEnabled(true);
     m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
     QVERIFY(writeFile(m_path, demoFile()));
 }
@@ -231,29 +248,34 @@ void TestEditor::unchangedSaveIsByteIdentical()
 
 void TestEditor::segmentRowsRenumber_data()
 {
-    QTest::addColumn<bool>("insert");
+    QTest::addColumn<QString>("action");
     QTest::addColumn<int>("row");
     QTest::addColumn<QStringList>("sp1");
     QTest::newRow("insert before segment 2")
-        << true << 1 << QStringList{"150", "150", "150", "620"};
+        << "insert" << 1 << QStringList{"150", "150", "150", "620"};
     QTest::newRow("insert before segment 1")
-        << true << 0 << QStringList{"150", "150", "150", "620"};
-    QTest::newRow("delete segment 2") << false << 1 << QStringList{"150", "620"};
-    QTest::newRow("delete segment 1") << false << 0 << QStringList{"150", "620"};
+        << "insert" << 0 << QStringList{"150", "150", "150", "620"};
+    QTest::newRow("delete segment 2") << "delete" << 1 << QStringList{"150", "620"};
+    QTest::newRow("delete segment 1") << "delete" << 0 << QStringList{"150", "620"};
+    QTest::newRow("move segment 3 up") << "up" << 2 << QStringList{"150", "620", "150"};
+    QTest::newRow("move segment 2 down") << "down" << 1 << QStringList{"150", "620", "150"};
+    QTest::newRow("the last segment stays") << "down" << 2 << QStringList{"150", "150", "620"};
 }
 
 void TestEditor::segmentRowsRenumber()
 {
-    QFETCH(bool, insert);
+    QFETCH(QString, action);
     QFETCH(int, row);
     QFETCH(QStringList, sp1);
     EditorWindow window;
     QVERIFY(window.openFile(m_path));
     window.table()->setCurrentIndex(window.model()->index(row, 1));
-    if (insert)
+    if (action == "insert")
         window.insertSegment();
-    else
+    else if (action == "delete")
         window.deleteSegment();
+    else
+        action == "up" ? window.moveSegmentUp() : window.moveSegmentDown();
     const ProgramTableModel *model = window.model();
     QCOMPARE(model->rowCount(), sp1.size());
     for (int r = 0; r < model->rowCount(); ++r) {
@@ -289,6 +311,170 @@ void TestEditor::profileClickSelectsRow()
 
     window.table()->setCurrentIndex(window.model()->index(0, 1));
     QCOMPARE(profile->highlightedSegment(), 1);
+}
+
+void TestEditor::pasteSpreadsheetRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QStringList>("cells"); // "row,column,text"
+    QTest::newRow("a block, CR LF and a last line end")
+        << 0 << 1 << "500\t01:00\r\n600\t02:00\r\n"
+        << 3 << QStringList{"0,1,500", "0,2,01:00", "1,1,600", "1,2,02:00", "2,1,620"};
+    QTest::newRow("rows with labels past the end, LF")
+        << 2 << 0 << "SEG7\t700\t00:10\nSEG8\t800\t\"00:20\"" << 4
+        << QStringList{"2,1,700", "3,1,800", "3,2,00:20", "3,3,----", "3,25,----", "0,25,ANNEAL01"};
+}
+
+void TestEditor::pasteSpreadsheetRows()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, clipboard);
+    QFETCH(int, rows);
+    QFETCH(QStringList, cells);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    QApplication::clipboard()->setText(clipboard);
+    window.table()->setCurrentIndex(window.model()->index(row, column));
+    QVERIFY(window.pasteCells());
+    QCOMPARE(window.model()->rowCount(), rows);
+    for (int r = 0; r < rows; ++r)
+        QCOMPARE(window.model()->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
+    for (const QString &cell : cells) {
+        const QStringList place = cell.split(',');
+        QCOMPARE(window.model()->cell(place[0].toInt(), place[1].toInt()), place[2]);
+    }
+    QCOMPARE(window.undoStack()->count(), 1);
+    window.undoStack()->undo();
+    QVERIFY(window.saveFile(m_path));
+    QCOMPARE(readFile(m_path), demoFile());
+}
+
+void TestEditor::copyPutsSelectionAsTsv()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    QItemSelectionModel *selection = window.table()->selectionModel();
+    selection->select(QItemSelection(window.model()->index(1, 1), window.model()->index(2, 3)),
+                      QItemSelectionModel::Select);
+    window.copyCells();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("150\t00:30\t170\r\n620\t02:30\t----\r\n"));
+}
+
+void TestEditor::noneOnlyWhereTheColumnHasIt()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    for (int column : {1, 2, 3, 4})
+        window.table()->selectionModel()->select(window.model()->index(1, column),
+                                                 QItemSelectionModel::Select);
+    window.setCellsToNone();
+    QCOMPARE(window.model()->rows().at(1).mid(1, 4), (QStringList{"150", "00:30", "----", "----"}));
+    QCOMPARE(window.undoStack()->count(), 1);
+    window.undoStack()->undo();
+    QCOMPARE(window.model()->rows().at(1).mid(1, 4), (QStringList{"150", "00:30", "170", "5"}));
+}
+
+void TestEditor::delegateRefusesUnrepresentable_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("beyond a record word") << 1 << "70000"
+                                          << "150";
+    QTest::newRow("a fraction") << 19 << "1.5"
+                                << "1";
+    QTest::newRow("none where SP1 has none") << 1 << "----"
+                                             << "150";
+    QTest::newRow("none in an event") << 3 << "----"
+                                      << "----";
+    QTest::newRow("a negative event value") << 3 << "-5"
+                                            << "-5";
+}
+
+void TestEditor::delegateRefusesUnrepresentable()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    const QModelIndex index = window.model()->index(1, column);
+    QAbstractItemDelegate *delegate = window.table()->itemDelegate(index);
+    QWidget *editor = delegate->createEditor(window.table()->viewport(), {}, index);
+    QVERIFY(editor->inherits("QSpinBox"));
+    delegate->setEditorData(editor, index);
+    editor->findChild<QLineEdit *>()->setText(text);
+    delegate->setModelData(editor, window.model(), index);
+    QCOMPARE(window.model()->cell(1, column), cell);
+    delete editor;
+}
+
+void TestEditor::closePrompt_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("save") << int(QMessageBox::Save) << true << true;
+    QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+}
+
+void TestEditor::closePrompt()
+{
+    QFETCH(int, button);
+    QFETCH(bool, closed);
+    QFETCH(bool, saved);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    typeInto(window.table(), 0, 1, QStringLiteral("500"));
+    QTimer::singleShot(0, [button] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box)
+            box->button(QMessageBox::StandardButton(button))->click();
+    });
+    QCOMPARE(window.close(), closed);
+    QCOMPARE(window.isModified(), !saved);
+    QCOMPARE(readFile(m_path) != demoFile(), saved);
+}
+
+void TestEditor::droppedFileOpensWithItsLoaderWarnings()
+{
+    const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
+    QVERIFY(writeFile(shortRow, utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(shortRow)});
+    // A drop goes to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QCOMPARE(window.fileName(), shortRow);
+    const QStringList warnings =
+        listed(window.problemList()).filter(QRegularExpression("^Program: "));
+    QVERIFY(!warnings.isEmpty());
+    typeInto(window.table(), 0, 1, QStringLiteral("500"));
+    QVERIFY(window.isModified());
+    QCOMPARE(listed(window.problemList()).filter(QRegularExpression("^Program: ")), warnings);
+}
+
+void TestEditor::newProgramIsTheValidTemplate()
+{
+    EditorWindow window;
+    window.newFile();
+    QVERIFY(window.fileName().isEmpty());
+    QCOMPARE(window.model()->rowCount(), 8);
+    QCOMPARE(window.model()->cell(0, 25), QStringLiteral("ANNEAL01"));
+    QCOMPARE(window.problemList()->count(), 0);
 }
 
 void TestEditor::missingFileIsRefused()
