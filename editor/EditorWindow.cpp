@@ -1,5 +1,6 @@
 #include "EditorWindow.h"
 
+#include "ControllerPanel.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
 #include "ProfileWidget.h"
@@ -61,6 +62,7 @@ EditorWindow::EditorWindow(QWidget *parent) : QMainWindow(parent)
     m_model->setUndoStack(m_undo);
     setCentralWidget(buildCentre());
     buildActions();
+    m_controller = new ControllerPanel(this);
     connect(m_model, &ProgramTableModel::contentChanged, this, &EditorWindow::revalidate);
     connect(m_ranges, &RangeForm::changed, this, &EditorWindow::revalidate);
     connect(m_undo, &QUndoStack::cleanChanged, this, &EditorWindow::updateTitle);
@@ -160,6 +162,20 @@ bool EditorWindow::openFile(const QString &fileName, QString *error)
         m_table->setColumnHidden(c, true);
     updateTitle();
     return true;
+}
+
+void EditorWindow::showProgram(const QList<QStringList> &table, int program)
+{
+    m_fileName.clear();
+    m_profile->setProgramNumber(program);
+    m_undo->clear();
+    m_model->setTable(table.value(0), table.mid(1));
+    m_table->resizeColumnsToContents();
+    for (int c = ProgramColumns::firstProgramWide(); c < ProgramColumns::count(); ++c)
+        m_table->setColumnHidden(c, true);
+    // Not on disk yet: closing asks to save it.
+    m_undo->resetClean();
+    updateTitle();
 }
 
 bool EditorWindow::saveFile(const QString &fileName, QString *error)

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QSet>
 
+class ControllerPanel;
 class ProfileWidget;
 class ProgramTableModel;
 class ProgramWideForm;
@@ -25,6 +26,9 @@ public:
 
     // Loads fileName into the window; false with the reason in *error (the window unchanged).
     bool openFile(const QString &fileName, QString *error = nullptr);
+    // Shows table (header row first) as a new document without a file and with unsaved
+    // changes: a program read from a controller. Never fails.
+    void showProgram(const QList<QStringList> &table, int program);
     // Saves the table to fileName; false with the reason in *error. The undo stack is marked
     // clean on success.
     bool saveFile(const QString &fileName, QString *error = nullptr);
@@ -38,6 +42,7 @@ public:
     ProfileWidget *profileWidget() const { return m_profile; }
     ProgramWideForm *programWideForm() const { return m_wide; }
     RangeForm *rangeForm() const { return m_ranges; }
+    ControllerPanel *controllerPanel() const { return m_controller; }
     QUndoStack *undoStack() const { return m_undo; }
 
 public slots:
@@ -68,6 +73,7 @@ private:
     ProgramWideForm *m_wide = nullptr;
     RangeForm *m_ranges = nullptr;
     QString m_fileName;
+    ControllerPanel *m_controller = nullptr;
 };
 
 #endif
