@@ -77,10 +77,10 @@ void TransferRunner::disconnectFrom()
     emit disconnected();
 }
 
-bool TransferRunner::transfer(int kind, int program, int segments, const QString &stage,
+bool TransferRunner::transfer(bool reading, int program, int segments, const QString &stage,
                               QStringList *details)
 {
-    const auto sessionKind = PluginSession::Kind(kind);
+    const auto sessionKind = reading ? PluginSession::Kind::Read : PluginSession::Kind::Write;
     const ProgramTransfer::Result result = ProgramTransfer::run(
         *m_session, *m_port, sessionKind, program, segments, true, [&](int percent) {
             emit progressed(stage, percent);
@@ -88,9 +88,12 @@ bool TransferRunner::transfer(int kind, int program, int segments, const QString
                 m_session->stop();
         });
     QString reason;
-    // A stopped or abandoned transfer took its driver with it.
-    if (result.sessionOver && !m_session->load(true, &reason))
+    // A stopped or abandoned transfer took its driver with it; without a new one the connection
+    // is over.
+    if (result.sessionOver && !m_session->load(true, &reason)) {
         *details << reason;
+        disconnectFrom();
+    }
     if (result.status == 0)
         return true;
     *details = result.errors + *details;
@@ -116,8 +119,7 @@ void TransferRunner::readProgram(int program)
         return fail(tr("The length of program %1 could not be found").arg(program), probe.errors());
     }
     QStringList details;
-    if (!transfer(int(PluginSession::Kind::Read), program, segments,
-                  tr("Reading program %1").arg(program), &details))
+    if (!transfer(true, program, segments, tr("Reading program %1").arg(program), &details))
         return fail(failedSummary(true, program), details);
     KCSVLoader loader;
     const bool opened = loader.openFile(m_session->programFile(program));
@@ -195,8 +197,7 @@ void TransferRunner::writeProgram(int program, const QList<QStringList> &table, 
         return fail(tr("The program has problems, so nothing was written"), details);
     if (m_cancel.load())
         return fail(tr("The write of program %1 was cancelled before it began").arg(program), {});
-    if (!transfer(int(PluginSession::Kind::Write), program, segments,
-                  tr("Writing program %1").arg(program), &details))
+    if (!transfer(false, program, segments, tr("Writing program %1").arg(program), &details))
         return fail(failedSummary(false, program), details);
     const QList<QStringList> rows = table.mid(1);
     if (verify && !verified(program, rows, written, &details))
@@ -215,8 +216,8 @@ bool TransferRunner::verified(int program, const QList<QStringList> &rows,
 {
     // Up to the last segment written: a read of one never written ends with the controller's
     // refusal.
-    if (!transfer(int(PluginSession::Kind::Read), program, segments.last(),
-                  tr("Reading back program %1").arg(program), details))
+    if (!transfer(true, program, segments.last(), tr("Reading back program %1").arg(program),
+                  details))
         return false;
     ProgramFile back;
     if (back.load(m_session->programFile(program)) != ProgramFile::LoadResult::Loaded) {

@@ -57,7 +57,8 @@ private:
     bool connectSession(const QString &portText, QString *reason);
     // Runs a transfer through the session; false with the lines that say why in *details. A
     // stopped transfer unloads the driver: a fresh one is loaded for the next.
-    bool transfer(int kind, int program, int segments, const QString &stage, QStringList *details);
+    bool transfer(bool reading, int program, int segments, const QString &stage,
+                  QStringList *details);
     // Saves table where the plugin takes the program from; false with the saver's messages.
     bool stage(int program, const QList<QStringList> &table, QStringList *details);
     // The tool's write pre-flight on the staged file; false with its problems in *details.
