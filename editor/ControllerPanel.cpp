@@ -111,14 +111,17 @@ bool ControllerPanel::connectTo(const QString &portText)
     if (m_busy)
         return false;
     start(tr("Connecting to %1").arg(portText));
+    m_runner->handOver();
     emit connectRequested(portText);
     return true;
 }
 
 void ControllerPanel::disconnectFrom()
 {
-    if (!m_busy && m_connected)
-        emit disconnectRequested();
+    if (m_busy || !m_connected)
+        return;
+    m_runner->handOver();
+    emit disconnectRequested();
 }
 
 bool ControllerPanel::readProgram(int program)
@@ -127,6 +130,7 @@ bool ControllerPanel::readProgram(int program)
         return false;
     m_program = program;
     start(tr("Reading program %1").arg(program));
+    m_runner->handOver();
     emit readRequested(program);
     return true;
 }
@@ -148,6 +152,7 @@ bool ControllerPanel::writeProgram(int program)
     }
     m_program = program;
     start(tr("Writing program %1").arg(program));
+    m_runner->handOver();
     emit writeRequested(program, m_window->model()->table(), m_verify->isChecked());
     return true;
 }
@@ -160,6 +165,7 @@ void ControllerPanel::cancel()
 
 void ControllerPanel::onConnected(const QString &name, const QList<qint32> &paras)
 {
+    m_runner->handOver();
     m_connected = true;
     m_state->setText(tr("Connected: %1").arg(name));
     m_window->rangeForm()->useController(paras);
@@ -167,6 +173,7 @@ void ControllerPanel::onConnected(const QString &name, const QList<qint32> &para
 
 void ControllerPanel::onDisconnected()
 {
+    m_runner->handOver();
     m_connected = false;
     m_state->setText(tr("Not connected"));
     m_window->rangeForm()->useHandEntered();
@@ -175,17 +182,20 @@ void ControllerPanel::onDisconnected()
 
 void ControllerPanel::onProgress(const QString &stage, int percent)
 {
+    m_runner->handOver();
     m_progress->setFormat(stage + QStringLiteral(" %p%"));
     m_progress->setValue(percent);
 }
 
 void ControllerPanel::onProgramRead(int program, const QList<QStringList> &table)
 {
+    m_runner->handOver();
     m_window->showProgram(table, program);
 }
 
 void ControllerPanel::onFinished(bool ok, const QString &summary, const QStringList &details)
 {
+    m_runner->handOver();
     m_busy = false;
     m_progress->hide();
     updateActions();

@@ -27,6 +27,7 @@ TransferRunner::~TransferRunner() = default;
 void TransferRunner::fail(const QString &summary, const QStringList &details)
 {
     m_cancel.store(false);
+    handOver();
     emit finished(false, summary, details);
 }
 
@@ -48,6 +49,7 @@ bool TransferRunner::connectSession(const QString &portText, QString *reason)
 
 void TransferRunner::connectTo(const QString &portText)
 {
+    handOver();
     disconnectFrom();
     QString reason;
     if (!connectSession(portText, &reason)) {
@@ -57,8 +59,10 @@ void TransferRunner::connectTo(const QString &portText)
     QList<qint32> paras;
     QString failed;
     const bool ranges = m_session->readRangeParameters(paras, &failed);
+    handOver();
     emit connected(m_name, ranges ? paras : QList<qint32>());
     m_cancel.store(false);
+    handOver();
     emit finished(true,
                   ranges
                       ? tr("Connected to %1; its range parameters check the program.").arg(m_name)
@@ -74,6 +78,7 @@ void TransferRunner::disconnectFrom()
         return;
     m_session.reset();
     m_port.reset();
+    handOver();
     emit disconnected();
 }
 
@@ -83,6 +88,7 @@ bool TransferRunner::transfer(bool reading, int program, int segments, const QSt
     const auto sessionKind = reading ? PluginSession::Kind::Read : PluginSession::Kind::Write;
     const ProgramTransfer::Result result = ProgramTransfer::run(
         *m_session, *m_port, sessionKind, program, segments, true, [&](int percent) {
+            handOver();
             emit progressed(stage, percent);
             if (m_cancel.load())
                 m_session->stop();
@@ -102,8 +108,10 @@ bool TransferRunner::transfer(bool reading, int program, int segments, const QSt
 
 void TransferRunner::readProgram(int program)
 {
+    handOver();
     if (!m_session)
         return fail(tr("Not connected to a controller"), {});
+    handOver();
     emit progressed(tr("Finding the length of program %1").arg(program), 0);
     ProgramProbe probe(m_session->port(), m_port->retries);
     probe.setStopCheck([this] { return m_cancel.load(); });
@@ -126,8 +134,10 @@ void TransferRunner::readProgram(int program)
     const QList<QStringList> table = loader.loadedData();
     if (!opened || table.isEmpty())
         return fail(tr("The program file of the read cannot be loaded"), loader.errorMessageList());
+    handOver();
     emit programRead(program, table);
     m_cancel.store(false);
+    handOver();
     emit finished(
         true, tr("Read program %1 (%2 segments) from %3").arg(program).arg(segments).arg(m_name),
         {});
@@ -184,12 +194,14 @@ bool TransferRunner::preflight(int program, int segments, QList<int> *validSegme
 
 void TransferRunner::writeProgram(int program, const QList<QStringList> &table, bool verify)
 {
+    handOver();
     if (!m_session)
         return fail(tr("Not connected to a controller"), {});
     const int segments = table.size() - 1;
     if (segments < 1 || segments > 30)
         return fail(tr("A program has 1 to 30 segments, not %1; nothing was written").arg(segments),
                     {});
+    handOver();
     emit progressed(tr("Checking program %1").arg(program), 0);
     QStringList details;
     QList<int> written;
@@ -203,6 +215,7 @@ void TransferRunner::writeProgram(int program, const QList<QStringList> &table, 
     if (verify && !verified(program, rows, written, &details))
         return fail(tr("Program %1 was written, but the read-back differs").arg(program), details);
     m_cancel.store(false);
+    handOver();
     emit finished(true,
                   tr("Wrote program %1 (%2 segments) to %3%4")
                       .arg(program)

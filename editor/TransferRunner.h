@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class PluginSession;
 class PortSetup;
@@ -27,6 +28,11 @@ public:
     // Asks the running operation to stop at its next pause; the controller's file is closed.
     // Safe from any thread; the request lapses when the operation ends.
     void cancel() { m_cancel.store(true); }
+
+    // Called by both sides before a signal crosses between the threads and when one arrives:
+    // Qt's event queue already orders the hand-over, but its lock lives in the uninstrumented
+    // Qt library, and this one makes the same order visible to ThreadSanitizer.
+    void handOver() const { std::lock_guard<std::mutex> guard(m_handOver); }
 
 public slots:
     // Opens the port portText names ("sim", a serial device, "tcp:HOST:PORT") with the tool's
@@ -73,6 +79,7 @@ private:
     std::unique_ptr<PortSetup> m_port;
     QString m_name;
     std::atomic<bool> m_cancel{false};
+    mutable std::mutex m_handOver;
 };
 
 #endif
