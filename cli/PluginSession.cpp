@@ -217,6 +217,7 @@ PluginSession::Outcome PluginSession::runTransfer(Kind kind, int program, int se
     QEventLoop loop;
     m_loop = &loop;
     m_finished = false;
+    m_stopped = false;
     // Connected by name: the driver announces the end of every transfer, after its status block
     // holds the final flags. Watched from before the start, though the announcement can only
     // arrive once the loop runs.
@@ -248,7 +249,7 @@ PluginSession::Outcome PluginSession::runTransfer(Kind kind, int program, int se
         progress(0);
     poll.start(ProgressIntervalMs);
     limit.start(timeoutMs);
-    if (!m_finished && outcome.signalNumber == 0)
+    if (!m_finished && outcome.signalNumber == 0 && !m_stopped)
         loop.exec();
     m_loop = nullptr;
     poll.stop();
@@ -260,7 +261,8 @@ PluginSession::Outcome PluginSession::runTransfer(Kind kind, int program, int se
             progress(100);
         return outcome;
     }
-    outcome.status = outcome.signalNumber != 0 ? Outcome::Interrupted : Outcome::TimedOut;
+    outcome.status =
+        outcome.signalNumber != 0 || m_stopped ? Outcome::Interrupted : Outcome::TimedOut;
     // The worker gives up at its next pause once its driver goes; the file it may have opened
     // is then closed here, so the controller takes the next transfer.
     unload();
@@ -276,6 +278,14 @@ void PluginSession::onTransferFinished(int kind, int program, bool ok)
     m_finishedOk = ok;
     if (m_loop)
         m_loop->quit();
+}
+
+void PluginSession::stop()
+{
+    if (!m_loop)
+        return;
+    m_stopped = true;
+    m_loop->quit();
 }
 
 void PluginSession::closeControllerFile(int program)

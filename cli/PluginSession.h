@@ -42,7 +42,7 @@ public:
         enum Status { NotStarted, Finished, TimedOut, Interrupted };
         Status status = NotStarted;
         bool ok = false;      // Finished with the error flag clear and no message-centre report
-        int signalNumber = 0; // Interrupted: SIGINT or SIGTERM
+        int signalNumber = 0; // Interrupted: SIGINT or SIGTERM; 0 when stop() asked
         QString reason;       // NotStarted: why
     };
 
@@ -90,9 +90,10 @@ public:
 
     // Starts a transfer the way an operator screen does (program, segment count and storage
     // tags, then the read or write flag) and runs the event loop until the driver announces the
-    // end, timeoutMs pass, or SIGINT or SIGTERM arrives; progress gets the progress tag's value
-    // as it moves. An interrupted or timed-out transfer is stopped (the driver is unloaded) and
-    // the controller's file closed; a second signal meanwhile ends the process at once.
+    // end, timeoutMs pass, SIGINT or SIGTERM arrives or stop() is called; progress gets the
+    // progress tag's value as it moves. An interrupted or timed-out transfer is stopped (the driver
+    // is unloaded) and the controller's file closed; a second signal meanwhile ends the process at
+    // once.
     Outcome runTransfer(Kind kind, int program, int segments, int storage, int timeoutMs,
                         const std::function<void(int)> &progress);
 
@@ -100,6 +101,11 @@ public:
     // a transfer that failed after its open leaves the controller's file open, and every later
     // open would be refused until it is closed.
     void closeControllerFile(int program);
+
+    // Stops the running transfer as SIGINT would (the outcome is Interrupted with signal 0): the
+    // driver is unloaded and the controller's file closed. Call it on the session's thread, from
+    // runTransfer's progress callback; a call while no transfer runs does nothing.
+    void stop();
 
 private slots:
     void onTransferFinished(int kind, int program, bool ok);
@@ -113,6 +119,7 @@ private:
     QEventLoop *m_loop = nullptr;
     bool m_finished = false;
     bool m_finishedOk = false;
+    bool m_stopped = false;
 };
 
 #endif

@@ -23,7 +23,7 @@ QStringList logLines(const QString &fileName)
 
 ProgramTransfer::Result ProgramTransfer::run(PluginSession &session, const PortSetup &port,
                                              PluginSession::Kind kind, int program, int segments,
-                                             bool quiet)
+                                             bool quiet, const std::function<void(int)> &progress)
 {
     const bool reading = kind == PluginSession::Kind::Read;
     const QString name = reading ? QStringLiteral("read") : QStringLiteral("write");
@@ -37,7 +37,8 @@ ProgramTransfer::Result ProgramTransfer::run(PluginSession &session, const PortS
         options.run(session, kind,
                     QStringLiteral("%1 program %2")
                         .arg(reading ? QStringLiteral("Reading") : QStringLiteral("Writing"))
-                        .arg(program));
+                        .arg(program),
+                    progress);
     Result result;
     result.errors << logLines(session.errorLog(kind, program));
     result.errors << session.messageCenter()->reports().mid(reportsBefore);

@@ -22,10 +22,12 @@ public:
         bool sessionOver = false; // the driver was unloaded (timeout, interrupt): no more runs
     };
 
-    // Runs the transfer of segments 1..segments of program and answers how it ended. A failed
-    // one gets the controller's close command, so its file does not stay open.
+    // Runs the transfer of segments 1..segments of program and answers how it ended; progress,
+    // when given, gets the progress as it moves. A failed one gets the controller's close
+    // command, so its file does not stay open.
     static Result run(PluginSession &session, const PortSetup &port, PluginSession::Kind kind,
-                      int program, int segments, bool quiet);
+                      int program, int segments, bool quiet,
+                      const std::function<void(int)> &progress = nullptr);
 };
 
 #endif

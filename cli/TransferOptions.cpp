@@ -81,11 +81,16 @@ QString TransferOptions::describe(PluginSession::Kind kind) const
 }
 
 PluginSession::Outcome TransferOptions::run(PluginSession &session, PluginSession::Kind kind,
-                                            const QString &title) const
+                                            const QString &title,
+                                            const std::function<void(int)> &progress) const
 {
     ProgressBar bar(title, !quiet && Console::stderrIsTerminal());
-    const PluginSession::Outcome outcome = session.runTransfer(
-        kind, program, segments, storage, timeoutMs(), [&](int p) { bar.update(p); });
+    const PluginSession::Outcome outcome =
+        session.runTransfer(kind, program, segments, storage, timeoutMs(), [&](int p) {
+            bar.update(p);
+            if (progress)
+                progress(p);
+        });
     bar.finish();
     return outcome;
 }

@@ -27,9 +27,11 @@ public:
     QString describe(PluginSession::Kind kind) const;
 
     // Runs a transfer of program with these options through session, showing its progress under
-    // title unless quiet or stderr is no terminal. Answers how it ended.
+    // title unless quiet or stderr is no terminal, and handing it to progress when given.
+    // Answers how it ended.
     PluginSession::Outcome run(PluginSession &session, PluginSession::Kind kind,
-                               const QString &title) const;
+                               const QString &title,
+                               const std::function<void(int)> &progress = nullptr) const;
 
     // Reports how a transfer ended, hands over the error log the run wrote and closes the
     // controller's program file after a failure. Answers the exit status: 0 for a transfer that

@@ -1,5 +1,6 @@
 #include "EditorWindow.h"
 
+#include "ControllerPanel.h"
 #include "FileDropFilter.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
@@ -68,6 +69,7 @@ EditorWindow::EditorWindow(QWidget *parent) : QMainWindow(parent)
     m_model->setUndoStack(m_undo);
     setCentralWidget(buildCentre());
     buildActions();
+    m_controller = new ControllerPanel(this);
     connect(m_model, &ProgramTableModel::contentChanged, this, &EditorWindow::revalidate);
     connect(m_ranges, &RangeForm::changed, this, &EditorWindow::revalidate);
     connect(m_undo, &QUndoStack::cleanChanged, this, &EditorWindow::updateTitle);
@@ -241,6 +243,16 @@ void EditorWindow::showTable(const QStringList &header, const QList<QStringList>
     m_table->resizeColumnsToContents();
     for (int c = ProgramColumns::firstProgramWide(); c < ProgramColumns::count(); ++c)
         m_table->setColumnHidden(c, true);
+    updateTitle();
+}
+
+void EditorWindow::showProgram(const QList<QStringList> &table, int program)
+{
+    m_loaded = ProgramFile();
+    showTable(table.value(0), table.mid(1), QString());
+    m_profile->setProgramNumber(program);
+    // Not on disk yet: closing asks to save it.
+    m_undo->resetClean();
     updateTitle();
 }
 

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSet>
 
+class ControllerPanel;
 class ProfileWidget;
 class ProgramTableModel;
 class ProgramWideForm;
@@ -30,6 +31,9 @@ public:
     bool openFile(const QString &fileName, QString *error = nullptr);
     // Shows the program template as a new, unnamed program (edits not saved are dropped).
     void newFile();
+    // Shows table (header row first) as a new document without a file and with unsaved
+    // changes: a program read from a controller. Never fails.
+    void showProgram(const QList<QStringList> &table, int program);
     // Saves the table to fileName; false with the reason in *error. The undo stack is marked
     // clean on success.
     bool saveFile(const QString &fileName, QString *error = nullptr);
@@ -43,6 +47,7 @@ public:
     ProfileWidget *profileWidget() const { return m_profile; }
     ProgramWideForm *programWideForm() const { return m_wide; }
     RangeForm *rangeForm() const { return m_ranges; }
+    ControllerPanel *controllerPanel() const { return m_controller; }
     QUndoStack *undoStack() const { return m_undo; }
 
 public slots:
@@ -96,6 +101,7 @@ private:
     QString m_fileName;
     // The open file as loaded, for the loader's warnings, which stay listed while it is edited.
     ProgramFile m_loaded;
+    ControllerPanel *m_controller = nullptr;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 RangeForm::RangeForm(QWidget *parent) : QWidget(parent)
@@ -38,4 +39,34 @@ QList<qint32> RangeForm::limits() const
 QList<qint32> RangeForm::eventTypes() const
 {
     return {m_types[0]->value(), m_types[1]->value(), m_types[2]->value()};
+}
+
+void RangeForm::display(const QList<qint32> &paras, bool editable)
+{
+    QSpinBox *boxes[5] = {m_low, m_high, m_types[0], m_types[1], m_types[2]};
+    for (int i = 0; i < 5; ++i) {
+        const QSignalBlocker quiet(boxes[i]);
+        boxes[i]->setValue(paras.at(i));
+        boxes[i]->setReadOnly(!editable);
+        boxes[i]->setToolTip(editable ? QString() : tr("Read from the connected controller"));
+    }
+    emit changed();
+}
+
+void RangeForm::useController(const QList<qint32> &paras)
+{
+    if (paras.size() != 5)
+        return;
+    if (m_hand.isEmpty())
+        m_hand = parameters();
+    display(paras, false);
+}
+
+void RangeForm::useHandEntered()
+{
+    if (m_hand.isEmpty())
+        return;
+    const QList<qint32> hand = m_hand;
+    m_hand.clear();
+    display(hand, true);
 }

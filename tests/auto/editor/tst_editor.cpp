@@ -1,18 +1,25 @@
 // The program editor driven through its real widgets, offscreen: typing into the table, the
 // marks and the problems panel, undo before a save, byte-identical saves, segment rows and the
 // profile's clicks, the clipboard, the editing helpers, the close prompt and dropped files.
+#include "ControllerPanel.h"
 #include "EditorWindow.h"
 #include "ProfileWidget.h"
 #include "ProgramTableModel.h"
 #include "ProgramWideForm.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUndoStack>
@@ -489,5 +496,138 @@ void TestEditor::missingFileIsRefused()
     QCOMPARE(window.model()->rowCount(), 3);
 }
 
-QTEST_MAIN(TestEditor)
+// ---- Talking to a controller: the built-in simulated one, through the plugin, off the GUI
+// thread.
+
+namespace {
+
+// Waits for the panel's operation to end; its outcome, or false when it did not end in time.
+bool outcome(ControllerPanel *panel)
+{
+    QSignalSpy done(panel, &ControllerPanel::finished);
+    return done.wait(60000) && done.first().first().toBool();
+}
+
+bool connectSim(ControllerPanel *panel)
+{
+    return panel->connectTo(QStringLiteral("sim")) && outcome(panel) && panel->isConnected();
+}
+
+} // namespace
+
+class TestEditorController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void transferKeepsWindowResponsive_data();
+    void transferKeepsWindowResponsive();
+    void writeRefusedWhileProblemShown();
+    void cancelLeavesNoFileOpen();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void TestEditorController::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
+    QVERIFY(writeFile(m_path, demoFile()));
+}
+
+void TestEditorController::transferKeepsWindowResponsive_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("program");
+    QTest::addColumn<int>("segments");
+    QTest::newRow("read demo program 1") << false << 1 << 8;
+    QTest::newRow("write and verify into program 5") << true << 5 << 3;
+}
+
+void TestEditorController::transferKeepsWindowResponsive()
+{
+    QFETCH(bool, write);
+    QFETCH(int, program);
+    QFETCH(int, segments);
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    ControllerPanel *panel = window.controllerPanel();
+    QVERIFY(connectSim(panel));
+    const QList<QStringList> opened = window.model()->table();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    QVERIFY(write ? panel->writeProgram(program) : panel->readProgram(program));
+    QVERIFY(panel->isBusy());
+    QVERIFY(outcome(panel));
+    // A transfer takes seconds of the plugin's pauses; the GUI thread kept turning meanwhile.
+    QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
+    if (write) {
+        QVERIFY(window.statusBar()->currentMessage().contains("read-back matches"));
+        QVERIFY(panel->readProgram(program));
+        QVERIFY(outcome(panel));
+        QCOMPARE(window.model()->table(), opened);
+    }
+    QCOMPARE(window.model()->rowCount(), segments);
+    QCOMPARE(window.model()->cell(segments - 1, 0), QStringLiteral("SEG%1").arg(segments));
+    // A program read is a new document that is not saved anywhere yet.
+    QVERIFY(window.fileName().isEmpty());
+    QVERIFY(window.isModified());
+    QVERIFY(!panel->logDock()->isVisible());
+}
+
+void TestEditorController::writeRefusedWhileProblemShown()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    ControllerPanel *panel = window.controllerPanel();
+    QVERIFY(connectSim(panel));
+    typeInto(window.table(), 1, 1, QStringLiteral("2000"));
+    QCOMPARE(window.problemList()->count(), 1);
+    QSignalSpy done(panel, &ControllerPanel::finished);
+    QVERIFY(!panel->writeProgram(5));
+    QCOMPARE(done.count(), 1);
+    QVERIFY(!done.first().first().toBool());
+    QVERIFY(panel->logDock()->isVisible());
+    QVERIFY(panel->logView()->toPlainText().contains("SP1 [2000] is out of range (-200 ~ 1300)."));
+    // Nothing reached the controller: program 5 is still empty.
+    QVERIFY(panel->readProgram(5));
+    QVERIFY(!outcome(panel));
+    QVERIFY(panel->logView()->toPlainText().contains("holds no segments"));
+}
+
+void TestEditorController::cancelLeavesNoFileOpen()
+{
+    EditorWindow window;
+    QVERIFY(window.openFile(m_path));
+    window.show();
+    ControllerPanel *panel = window.controllerPanel();
+    QVERIFY(connectSim(panel));
+    QVERIFY(panel->readProgram(1));
+    // Cancelled while the controller's file is open: a segment has been read.
+    QTRY_VERIFY_WITH_TIMEOUT(panel->progressBar()->value() > 0, 30000);
+    panel->cancel();
+    QVERIFY(!outcome(panel));
+    QVERIFY(panel->logView()->toPlainText().contains("cancelled"));
+    QCOMPARE(window.fileName(), m_path);
+    // A file left open would refuse the write's open with "File is already open.".
+    panel->verifyAction()->setChecked(false);
+    QVERIFY(panel->writeProgram(5));
+    QVERIFY(outcome(panel));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TestEditor editing;
+    TestEditorController controller;
+    return QTest::qExec(&editing, argc, argv) | QTest::qExec(&controller, argc, argv);
+}
+
 #include "tst_editor.moc"
