@@ -1,9 +1,11 @@
 #include "ProgramWideForm.h"
 
+#include "NumericCellDelegate.h"
 #include "ProgramColumns.h"
 #include "ProgramTableModel.h"
 
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -17,6 +19,14 @@ ProgramWideForm::ProgramWideForm(ProgramTableModel *model, QWidget *parent)
         auto *edit = new QLineEdit(this);
         edit->setObjectName(title);
         edit->setMaximumWidth(c + 1 == ProgramColumns::count() ? 160 : 80);
+        // The numbers take only what a record word holds, as the table's spin boxes do; values
+        // outside the controller's ranges can still be typed and are marked.
+        if (NumericCellDelegate::isNumeric(c)) {
+            auto *validator =
+                new QIntValidator(NumericCellDelegate::Lowest, NumericCellDelegate::Highest, edit);
+            validator->setLocale(QLocale::c());
+            edit->setValidator(validator);
+        }
         auto *label = new QLabel(title, this);
         label->setBuddy(edit);
         layout->addWidget(label);

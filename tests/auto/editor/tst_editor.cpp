@@ -4,6 +4,7 @@
 #include "ControllerPanel.h"
 #include "EditorWindow.h"
 #include "ProfileWidget.h"
+#include "ProgramColumns.h"
 #include "ProgramTableModel.h"
 #include "ProgramWideForm.h"
 
@@ -419,6 +420,13 @@ void TestEditor::delegateRefusesUnrepresentable()
     delegate->setModelData(editor, window.model(), index);
     QCOMPARE(window.model()->cell(1, column), cell);
     delete editor;
+
+    // The program-wide form takes what the spin boxes take: P.STA keeps its number.
+    QLineEdit *start = window.programWideForm()->editorFor(ProgramColumns::firstProgramWide());
+    start->setText(text);
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(window.model()->cell(0, ProgramColumns::firstProgramWide()),
+             text == "-5" ? text : QStringLiteral("0"));
 }
 
 void TestEditor::closePrompt_data()
