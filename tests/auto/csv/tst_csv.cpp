@@ -5,10 +5,7 @@
 #include "KCSVSaver.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QMetaEnum>
 #include <QProcess>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -104,48 +101,6 @@ private:
     QList<QObject *> m_objects;
 };
 
-// Answers every modal widget the code under test opens on the GUI thread: a message box with the
-// given button, anything else by closing it. One line is kept for each: a box's title, texts,
-// icon, buttons, default button and whether it has a parent.
-class BoxAnswerer : public QObject
-{
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this, answer] {
-            QWidget *widget = QApplication::activeModalWidget();
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            if (!widget || !widget->isVisible())
-                return;
-            if (!box) {
-                seen << widget->metaObject()->className();
-                widget->close();
-                return;
-            }
-            const QMetaEnum buttons = QMetaEnum::fromType<QMessageBox::StandardButtons>();
-            L names;
-            for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
-                if (box->standardButtons() & b)
-                    names << buttons.valueToKey(b);
-            }
-            seen << QStringList{box->windowTitle(),
-                                box->text(),
-                                box->informativeText(),
-                                QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
-                                names.join('|'),
-                                buttons.valueToKey(box->standardButton(box->defaultButton())),
-                                box->parentWidget() ? "parent" : "no parent"}
-                        .join(QStringLiteral(" ; "));
-            box->button(answer)->click();
-        });
-        m_poll.start(10);
-    }
-    L seen;
-
-private:
-    QTimer m_poll;
-};
-
 // Everything the loader reports for one file.
 struct LoadOutcome
 {
@@ -198,10 +153,8 @@ private slots:
     void writeFailureKeepsPreviousFile();
     void writableFileInClosedDirectory();
 
-    // Dialogs: never off the GUI thread; on it, every one answered by the test.
+    // Dialogs: never off the GUI thread.
     void nothingShownOffTheGuiThread();
-    void confirmFormat_data();
-    void confirmFormat();
 
 private:
     // Loads bytes with a fresh loader, or with loader when given.
@@ -715,7 +668,6 @@ void tst_Csv::writableFileInClosedDirectory()
 // was; an object of the GUI thread used from another thread shows nothing either.
 void tst_Csv::nothingShownOffTheGuiThread()
 {
-    BoxAnswerer answerer;
     KCSVLoader *loader = m_worker.make<KCSVLoader>();
     KCSVSaver *saver = m_worker.make<KCSVSaver>();
     const QString first = file("a.txt", utf16LeBytes("a\tb\r\n1\r\n"));
@@ -748,38 +700,7 @@ void tst_Csv::nothingShownOffTheGuiThread()
     delete caller;
     QCOMPARE(guiLoader.errorMessageList(), L{"The file name is empty."});
     QCOMPARE(guiSaver.errorMessageList(), L{"File cannot be opened."});
-    QCOMPARE(answerer.seen, L());
-}
-
-void tst_Csv::confirmFormat_data()
-{
-    QTest::addColumn<int>("fileType");
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<int>("answer");
-
-    QTest::newRow("text kind, OK") << 0 << "TXT" << int(QMessageBox::Ok);
-    QTest::newRow("csv kind, Cancel") << 1 << "CSV" << int(QMessageBox::Cancel);
-    QTest::newRow("other kind, OK") << 9 << "" << int(QMessageBox::Ok);
-}
-
-void tst_Csv::confirmFormat()
-{
-    QFETCH(int, fileType);
-    QFETCH(QString, word);
-    QFETCH(int, answer);
-
-    QWidget widget;
-    KCSVLoader loader(&widget);
-    BoxAnswerer answerer{QMessageBox::StandardButton(answer)};
-    QVERIFY(loader.confirmFormat()); // nothing asked while the prompt is off
-    QCOMPARE(answerer.seen, L());
-
-    loader.setFileType(fileType);
-    loader.setPromptFormat(true);
-    QCOMPARE(loader.confirmFormat(), answer == QMessageBox::Ok);
-    QCOMPARE(answerer.seen,
-             L{"Import/Export File ; The import/export file will process as " + word +
-               " format. ; Do you want to procced? ; Question ; Ok|Cancel ; Cancel ; no parent"});
+    QCOMPARE(QApplication::topLevelWidgets(), QWidgetList()); // no box, no dialog
 }
 
 QTEST_MAIN(tst_Csv)

@@ -1,8 +1,6 @@
 // The program library: CSV rows checked against the controller's ranges and turned into
 // records and back, program files loaded and checked before a write, and programs compared.
 
-#include "ControllerSimulator.h"
-#include "DemoPrograms.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
 #include "ProgramDiff.h"
@@ -150,8 +148,6 @@ private slots:
     void severalProblems();
     void hex2csv_data();
     void hex2csv();
-    void demoProgramsSurviveTheRoundTrip_data();
-    void demoProgramsSurviveTheRoundTrip();
     void savedFileBytes();
     void validate_data();
     void validate();
@@ -195,14 +191,10 @@ void tst_Program::numberParsing_data()
 
     QTest::newRow("plus") << "+5" << 5 << "0005";
     QTest::newRow("many leading zeros") << "0000000000002147483647" << 2147483647 << "FFFF";
-    QTest::newRow("white space around a sign") << "\t -3 \t" << -3 << "FFFD";
     QTest::newRow("int min") << "-2147483648" << int(Int32Min) << "0000";
     QTest::newRow("unset") << "----" << -1 << "7FFF";
     QTest::newRow("above int max") << "2147483648" << 0 << "";
-    QTest::newRow("beyond 64 bits") << "99999999999999999999999" << 0 << "";
-    QTest::newRow("blank") << "   " << 0 << "";
     QTest::newRow("no cell left") << QString() << 0 << "";
-    QTest::newRow("sign alone") << "-" << 0 << "";
     QTest::newRow("space after sign") << "- 3" << 0 << "";
     QTest::newRow("decimal point") << "1.5" << 0 << "";
     QTest::newRow("full-width minus") << QString::fromUtf8("\xEF\xBC\x8D") + "5" << 0 << "";
@@ -261,6 +253,7 @@ void tst_Program::ranges_data()
     add("TIME", 0, 5999);
     add("T5 2nd", 0, 5999);
     add("Tag", Int32Min, Int32Max);
+    add("G.S", Int32Min, Int32Max); // no column: no range
 
     // An event's range depends on its type, and its line names the type's group.
     const char *pv = "In case of PV type event; ";
@@ -279,6 +272,7 @@ void tst_Program::ranges_data()
     add("EV2 2nd", 0, 5999, 50, "In case of time event; ");
     for (const int type : {-1, 2, 3, 6, 7, 12, 49, 51})
         add("EV3 1st", 0, 5999, type, " ");
+    add("EV", 0, 5999, 0, " ");
 }
 
 void tst_Program::ranges()
@@ -348,17 +342,11 @@ void tst_Program::rows_data()
     // TIME is hours:minutes, neither of them signed.
     add("TIME with spaces and plus", {"TIME= +1 : 05 "}, {}, {"1=0041"});
     add("TIME minutes above 59", {"TIME=1:75"}, {}, {"1=0087"});
-    add("TIME extra fields ignored", {"TIME=1:05:30"}, {}, {"1=0041"});
     add("TIME 100:00", {"TIME=100:00"}, {"TIME [6000] is out of range (0 ~ 5999)."});
-    add("TIME beyond 32 bits in total", {"TIME=2147483647:00"},
-        {"TIME [128849018820] is out of range (0 ~ 5999)."});
     add("TIME negative hours", {"TIME=-1:00"}, {"The format of TM's hour is incorrect."});
     add("TIME negative minutes", {"TIME=1:-5"}, {"The format of TM's minute is incorrect."});
 
     // T cells are hours.minutes (or whole hours), both signed.
-    const auto tFormat = [](const char *cell) {
-        return QStringLiteral("The format of %1 is incorrect.").arg(cell);
-    };
     const auto tPair = [](int n) {
         return QStringLiteral("The value of T%1 2nd must be bigger than the value of T%1 1st.")
             .arg(n);
@@ -369,13 +357,11 @@ void tst_Program::rows_data()
         {"T2 1st [-60] is out of range (0 ~ 5999).", "T2 2nd [-60] is out of range (0 ~ 5999).",
          tPair(2)});
     add("T signed minutes", {"T2 1st=1.-5", "T2 2nd=+0.+70"}, {}, {"11=0037", "12=0046"});
-    add("T point and nothing", {"T1 1st=1."}, {tFormat("T1 1st")});
     add("T equal pair", {"T5 1st=1.00", "T5 2nd=0.60"}, {tPair(5)});
     add("T out-of-range 1st still compared", {"T2 1st=100.00", "T2 2nd=1.00"},
         {"T2 1st [6000] is out of range (0 ~ 5999).", tPair(2)});
     add("T 1st value, 2nd unset", {"T2 1st=10.00"}, {}, {"11=0258"});
     add("T 1st unset, 2nd value", {"T2 2nd=0.00"}, {}, {"12=0000"});
-    add("T bad 2nd only has its own line", {"T3 1st=5.00", "T3 2nd=1,00"}, {tFormat("T3 2nd")});
 
     // A time event's 2nd is later than its 1st, or "----" after a 1st of 5999.
     const QString bigger = QStringLiteral("In case of time event;  The value of EV1 2nd must be "
@@ -387,7 +373,6 @@ void tst_Program::rows_data()
         {"In case of time event; EV1 2nd [-1] is out of range (0 ~ 5999).", unset}, {}, 2, 50);
     add("time event: 10 then 10", {"EV1 1st=10", "EV1 2nd=10"}, {bigger}, {}, 2, 50);
     add("time event: 10 then 11", {"EV1 1st=10", "EV1 2nd=11"}, {}, {"3=000A", "4=000B"}, 2, 50);
-    add("time event: 10 then unset", {"EV1 1st=10"}, {bigger}, {}, 2, 50);
     add("time event: unset then 0", {"EV1 2nd=0"}, {}, {"4=0000"}, 2, 50);
     add("time event: range line before pair line", {"EV1 1st=6000", "EV1 2nd=5"},
         {"In case of time event; EV1 1st [6000] is out of range (0 ~ 5999).", bigger}, {}, 2, 50);
@@ -398,7 +383,6 @@ void tst_Program::rows_data()
     add("tag lower case, both ends of the span", {"Tag=a _"}, {}, {"26=41205F2020202020"}, 1);
     add("tag bad character past 8 is cut off", {"Tag=ABCDEFGH~"}, {}, {"26=4142434445464748"}, 1);
     add("tag 0x60 reported once", {"Tag=a`b`"}, tagLine, {}, 1);
-    add("tag 0x1F", {"Tag=A\x1f"}, tagLine, {}, 1);
 }
 
 void tst_Program::rows()
@@ -433,7 +417,6 @@ void tst_Program::columnCount_data()
         QStringLiteral("The number of columns is incorrect. 21 columns are required, not counting "
                        "the segment label and the 4 program-wide columns, but %1 were found.");
     QTest::newRow("segment 2, 25 cells") << 2 << 25 << other.arg(20);
-    QTest::newRow("segment 2, 27 cells") << 2 << 27 << other.arg(22);
     QTest::newRow("segment 1, 25 cells") << 1 << 25 << one.arg(24);
     QTest::newRow("segment 1, 27 cells") << 1 << 27 << one.arg(26);
     QTest::newRow("segment 2, label and 3 cells") << 2 << 4 << other.arg(0);
@@ -509,9 +492,6 @@ void tst_Program::hex2csv_data()
         << 1 << record(first, 104) + "4100ZZ2020202020" + "abc"
         << (cells("SEG1,1234,99:59,----*16,8,1000,5999,1,9999,19")
             << QString::fromLatin1("A\0\0     ", 8));
-    QTest::newRow("101 characters reach the segment-1 fields")
-        << 2 << record({}, 100) + "1"
-        << (cells("SEG2,0,00:00,0*6,0.00*10,0*5,1") << QString(8, QChar(0)));
     QTest::newRow("100 characters do not")
         << 1 << record({}, 100) << cells("SEG1,0,00:00,0*6,0.00*10,0*3,----*4");
 }
@@ -526,45 +506,6 @@ void tst_Program::hex2csv()
     ProgramFormat().HEX2CSV(segment, indata, rows);
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows.at(1), row);
-}
-
-// The simulator's demo programs, read into rows as a read transfer does, then validated and
-// rebuilt as a write transfer does with the ranges the controller reports: a program read and
-// written back unchanged passes and comes back the same.
-void tst_Program::demoProgramsSurviveTheRoundTrip_data()
-{
-    QTest::addColumn<int>("program");
-    QTest::addColumn<int>("segments");
-    QTest::addColumn<QString>("tag");
-
-    QTest::newRow("program 1") << 1 << 8 << "ANNEAL01";
-    QTest::newRow("program 2") << 2 << 10 << "CERAMIC2";
-    QTest::newRow("program 3") << 3 << 8 << "CLIMATE3";
-}
-
-void tst_Program::demoProgramsSurviveTheRoundTrip()
-{
-    QFETCH(int, program);
-    QFETCH(int, segments);
-    QFETCH(QString, tag);
-
-    ControllerSimulator sim;
-    ProgramFormat format;
-    format.setParameters(sim.rangeParameters());
-    const L records = sim.programRecords(program);
-    QCOMPARE(records, DemoPrograms::records(program));
-    QCOMPARE(records.size(), segments);
-    Rows rows;
-    for (const QString &record : records)
-        format.HEX2CSV(rows.size() + 1, record + "\x03\r\n", rows);
-    QCOMPARE(rows.first().last(), tag);
-    for (int s = 1; s <= records.size(); ++s) {
-        QString rebuilt;
-        L errors;
-        QVERIFY2(format.validateDataRow(s, rows, rebuilt, errors),
-                 qPrintable(QString("segment %1: %2").arg(s).arg(errors.join(" | "))));
-        QCOMPARE(rebuilt, records.at(s - 1));
-    }
 }
 
 // A program file as a read saves it, byte for byte as the Windows target writes it.
@@ -625,15 +566,6 @@ void tst_Program::validate()
     QCOMPARE(validation.records.keys(), recorded);
     QCOMPARE(ProgramFile::logLines(validation), log);
     QCOMPARE(validation.nothingToWrite, recorded.isEmpty());
-    // The records are those the row conversion builds.
-    ProgramFormat format;
-    format.setParameters(paras);
-    for (const int segment : recorded) {
-        QString record;
-        L errors;
-        QVERIFY(format.validateDataRow(segment, rows, record, errors));
-        QCOMPARE(validation.records.value(segment), record);
-    }
 }
 
 void tst_Program::unloadable_data()
@@ -738,11 +670,6 @@ void tst_Program::spreadsheetCells_data()
 
     QTest::newRow("time with minutes above 59") << 2 << "1:75"
                                                 << "";
-    QTest::newRow("time of the default import")
-        << 2 << "12:50:00 AM"
-        << "SEG2 TIME \"12:50:00 AM\" is a spreadsheet's time, not hours:minutes: the plugin "
-           "reads 12:50, the spreadsheet means 00:50. Write it as \"00:50\" (hours:minutes "
-           "only) and import the TIME column as Text.";
     QTest::newRow("afternoon")
         << 2 << "1:30 pm"
         << "SEG2 TIME \"1:30 pm\" is a spreadsheet's time, not hours:minutes: the plugin cannot "
@@ -753,23 +680,12 @@ void tst_Program::spreadsheetCells_data()
         << "SEG2 TIME \"00:50:30\" is a spreadsheet's time, not hours:minutes: the plugin reads "
            "00:50, the spreadsheet means 00:50:30 (the controller keeps whole minutes). Write it "
            "as \"00:50\" (hours:minutes only) and import the TIME column as Text.";
-    QTest::newRow("date in front")
-        << 2 << "1899-12-30 02:05:00"
-        << "SEG2 TIME \"1899-12-30 02:05:00\" is a spreadsheet's time, not hours:minutes: the "
-           "plugin cannot read it, the spreadsheet means 02:05 after the date \"1899-12-30\". "
-           "Write it as \"02:05\" (hours:minutes only) and import the TIME column as Text.";
-    QTest::newRow("time event, two digits") << 9 << "0.10"
-                                            << "";
-    QTest::newRow("time event, whole hours") << 12 << "3"
-                                             << "";
     QTest::newRow("last time event, one digit")
         << 18 << "3.5"
         << "SEG2 T5 2nd \"3.5\" has one digit after the point: the plugin reads 3.05 (3 h 05 "
            "min), but a spreadsheet saves 3.50 (3 h 50 min) this way. Write the minutes with two "
            "digits: \"3.05\" or \"3.50\".";
     // Event values are whole numbers: a point is already refused as a format error.
-    QTest::newRow("event cell with a point") << 4 << "0.1"
-                                             << "";
 }
 
 void tst_Program::spreadsheetCells()
@@ -809,13 +725,11 @@ void tst_Program::encoding_data()
     QByteArray big("\xFE\xFF");
     for (const QChar c : text)
         big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
-    QTest::newRow("UTF-16BE with mark") << big << E::Utf16Be << true;
     QTest::newRow("UTF-16BE without mark") << big.mid(2) << E::Utf16BeNoBom << false;
     QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0-\0\0\0", 8) << E::Utf32 << false;
     QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + text.toUtf8() << E::Utf8Bom << false;
     QTest::newRow("UTF-8") << text.toUtf8() << E::Utf8 << false;
     QTest::newRow("ASCII") << QByteArray("-\tSP1\r\n") << E::Ascii << false;
-    QTest::newRow("Latin-1") << text.toLatin1() << E::EightBit << false;
     QTest::newRow("empty") << QByteArray() << E::Empty << false;
 }
 
@@ -847,24 +761,17 @@ void tst_Program::compare_data()
     // Written and read back alike.
     QTest::newRow("same number, other spelling") << 2 << 1 << "+085" << none;
     QTest::newRow("time with minutes above 59") << 1 << 2 << "0:90" << none;
-    QTest::newRow("time event minutes with a leading zero") << 1 << 9 << "0.010" << none;
     QTest::newRow("time event as whole hours") << 1 << 10 << "2" << none;
     QTest::newRow("time event minutes above 59") << 1 << 10 << "1.60" << none;
     QTest::newRow("tag in lower case, unpadded") << 1 << 25 << "anneal" << none;
-    QTest::newRow("label") << 2 << 0 << "SEG9" << none;
     QTest::newRow("unset event written as 32767") << 2 << 5 << "32767" << none;
     QTest::newRow("program-wide cells of other segments") << 2 << 23 << "7" << none;
     // Different.
     QTest::newRow("SP1") << 3 << 1 << "58" << QList<Difference>{{3, 1, "85", "58"}};
     QTest::newRow("unset event against a value")
         << 1 << 5 << "0" << QList<Difference>{{1, 5, "----", "0"}};
-    QTest::newRow("time a minute off")
-        << 2 << 2 << "01:31" << QList<Difference>{{2, 2, "01:30", "01:31"}};
     QTest::newRow("time event") << 1 << 10 << "2.01" << QList<Difference>{{1, 10, "2.00", "2.01"}};
-    QTest::newRow("CYCL") << 1 << 23 << "2" << QList<Difference>{{1, 23, "1", "2"}};
     QTest::newRow("tag") << 1 << 25 << "ANNEAM" << QList<Difference>{{1, 25, "ANNEAL  ", "ANNEAM"}};
-    QTest::newRow("text against a number")
-        << 2 << 19 << "x" << QList<Difference>{{2, 19, "3", "x"}};
     QTest::newRow("segment beyond the compared ones") << 4 << 1 << "58" << none;
 }
 
