@@ -13,7 +13,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-#include <type_traits>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -58,47 +58,13 @@ QString storedDefaultDir()
     return appSettings().value(QStringLiteral("default_dir")).toString();
 }
 
-// A thread of its own, like the transfer worker's: objects made by make() live there, and run()
-// executes a function there and waits for its result. Everything made is deleted on that thread.
-class WorkerThread
+// The library as its callers use it away from the GUI thread (the transfer worker on a thread of
+// its own, the editor on none): no dialog can appear, every message lands in the lists.
+template <typename T> std::unique_ptr<T> detached()
 {
-public:
-    WorkerThread()
-    {
-        m_context.moveToThread(&m_thread);
-        m_thread.start();
-    }
-    ~WorkerThread()
-    {
-        run([this] {
-            qDeleteAll(m_objects);
-            m_context.moveToThread(nullptr);
-        });
-        m_thread.quit();
-        m_thread.wait();
-    }
-
-    template <typename F> auto run(F &&function) -> decltype(function())
-    {
-        if constexpr (std::is_void_v<decltype(function())>) {
-            QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection);
-        } else {
-            decltype(function()) result{};
-            QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection, &result);
-            return result;
-        }
-    }
-
-    template <typename T> T *make()
-    {
-        m_objects.append(run([] { return new T; }));
-        return static_cast<T *>(m_objects.last());
-    }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    QList<QObject *> m_objects;
+    auto object = std::make_unique<T>();
+    object->moveToThread(nullptr);
+    return object;
 };
 
 // Everything the loader reports for one file.
@@ -164,7 +130,6 @@ private:
     QString file(const QString &name, const QByteArray &bytes);
 
     QTemporaryDir m_dir;
-    WorkerThread m_worker;
 };
 
 QString tst_Csv::file(const QString &name, const QByteArray &bytes)
@@ -184,21 +149,18 @@ LoadOutcome tst_Csv::load(const QByteArray &bytes, const QString &delimiter, KCS
 LoadOutcome tst_Csv::open(const QString &file, const QString &delimiter, KCSVLoader *loader)
 {
     LoadOutcome out;
-    KCSVLoader *used = loader ? loader : m_worker.run([] { return new KCSVLoader; });
-    m_worker.run([&] {
-        used->setDelimiter(delimiter);
-        out.ok = used->openFile(file);
-        out.status = used->statusCode();
-        out.errors = used->errorMessageList();
-        out.warnings = used->warningMessageList();
-        out.data = used->loadedData();
-        used->loadedData();
-        out.reported = used->errorMessageList().mid(out.errors.size());
-        out.replaced = used->isDelimiterReplaced();
-        out.delimiterAfter = used->delimiter();
-        if (!loader)
-            delete used;
-    });
+    const std::unique_ptr<KCSVLoader> own = loader ? nullptr : detached<KCSVLoader>();
+    KCSVLoader *used = loader ? loader : own.get();
+    used->setDelimiter(delimiter);
+    out.ok = used->openFile(file);
+    out.status = used->statusCode();
+    out.errors = used->errorMessageList();
+    out.warnings = used->warningMessageList();
+    out.data = used->loadedData();
+    used->loadedData();
+    out.reported = used->errorMessageList().mid(out.errors.size());
+    out.replaced = used->isDelimiterReplaced();
+    out.delimiterAfter = used->delimiter();
     return out;
 }
 
@@ -406,9 +368,9 @@ void tst_Csv::progressReports()
     QFETCH(int, total);
     QFETCH(QList<int>, current);
 
-    KCSVLoader *loader = m_worker.make<KCSVLoader>();
-    QSignalSpy spy(loader, &KCSVInterface::updateStatus);
-    load(utf16LeBytes(content), QStringLiteral("\t"), loader);
+    const auto loader = detached<KCSVLoader>();
+    QSignalSpy spy(loader.get(), &KCSVInterface::updateStatus);
+    load(utf16LeBytes(content), QStringLiteral("\t"), loader.get());
 
     QCOMPARE(spy.count(), 1 + current.size());
     QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("total lines"));
@@ -452,37 +414,37 @@ void tst_Csv::encodings()
     QFETCH(bool, nullCodec);
     QFETCH(Table, data);
 
-    KCSVLoader *loader = m_worker.make<KCSVLoader>();
+    const auto loader = detached<KCSVLoader>();
     if (nullCodec)
-        m_worker.run([&] { loader->setCodec(nullptr); });
-    const LoadOutcome out = load(bytes, QStringLiteral("\t"), loader);
+        loader->setCodec(nullptr);
+    const LoadOutcome out = load(bytes, QStringLiteral("\t"), loader.get());
     QCOMPARE(out.data, data);
     QCOMPARE(out.errors, data.isEmpty() ? L{"No content found in the imported file."} : L());
 
     // The delimiter is read through the virtual accessor.
     const LoadOutcome semicolon =
-        load(utf16LeBytes("a;b\tc\r\n\"d;\r\ne\";f\r\n"), "\t", m_worker.make<SemicolonLoader>());
+        load(utf16LeBytes("a;b\tc\r\n\"d;\r\ne\";f\r\n"), "\t", detached<SemicolonLoader>().get());
     QCOMPARE(semicolon.data, (Table{{"a", "b\tc"}, {"d;\ne", "f"}}));
 }
 
 // One loader for a sequence of files, as the transfer worker keeps it.
 void tst_Csv::reusedLoader()
 {
-    KCSVLoader *loader = m_worker.make<KCSVLoader>();
-    QVERIFY(load(utf16LeBytes("name,age,city\nbob,42,rome\n"), "\t", loader).replaced);
+    const auto loader = detached<KCSVLoader>();
+    QVERIFY(load(utf16LeBytes("name,age,city\nbob,42,rome\n"), "\t", loader.get()).replaced);
     QCOMPARE(storedDefaultDir(), m_dir.path()); // where the next file dialog starts
     // A later load in which the header check does not run keeps the replacement flag.
-    const LoadOutcome tab = load(utf16LeBytes("a\tb\nc\n"), "\t", loader);
+    const LoadOutcome tab = load(utf16LeBytes("a\tb\nc\n"), "\t", loader.get());
     QVERIFY(tab.ok && tab.replaced);
     // A file without content keeps the previous rows and reports nothing: callers must rely on
     // the result.
-    const LoadOutcome empty = load(utf16LeBytes("only\tone\n"), "\t", loader);
+    const LoadOutcome empty = load(utf16LeBytes("only\tone\n"), "\t", loader.get());
     QVERIFY(!empty.ok);
     QCOMPARE(empty.status, 3);
     QCOMPARE(empty.data, (Table{{"a", "b"}, {"c", ""}}));
     QCOMPARE(empty.reported, L());
     // A failed header check comes after the rows were cleared.
-    const LoadOutcome undecided = load(utf16LeBytes("abcdefghij,k\nx\n"), "\t", loader);
+    const LoadOutcome undecided = load(utf16LeBytes("abcdefghij,k\nx\n"), "\t", loader.get());
     QCOMPARE(undecided.errors, L{"File format error.\nCannot detect delimiter."});
     QCOMPARE(undecided.status, 3);
     QCOMPARE(undecided.data, Table{});
@@ -569,18 +531,15 @@ void tst_Csv::fileBytes()
 
     // An older, longer file must be replaced completely.
     const QString path = file(QStringLiteral("out.txt"), QByteArray(4096, 'o'));
-    KCSVSaver *saver = m_worker.make<KCSVSaver>();
-    const bool ok = m_worker.run([&] {
-        if (fileType >= 0)
-            saver->setFileType(fileType);
-        if (!delimiter.isNull())
-            saver->setDelimiter(delimiter);
-        if (!codec.isEmpty())
-            saver->setCodec(QTextCodec::codecForName(codec));
-        saver->setGenerateByteOrderMark(byteOrderMark);
-        return saver->saveFile(rows, path);
-    });
-    QVERIFY(ok);
+    const auto saver = detached<KCSVSaver>();
+    if (fileType >= 0)
+        saver->setFileType(fileType);
+    if (!delimiter.isNull())
+        saver->setDelimiter(delimiter);
+    if (!codec.isEmpty())
+        saver->setCodec(QTextCodec::codecForName(codec));
+    saver->setGenerateByteOrderMark(byteOrderMark);
+    QVERIFY(saver->saveFile(rows, path));
     QCOMPARE(saver->errorMessageList(), QStringList());
     QCOMPARE(readBytes(path).toHex(' '), expected.toHex(' '));
     QCOMPARE(storedDefaultDir(), m_dir.path()); // where the next file dialog starts
@@ -613,9 +572,9 @@ void tst_Csv::writeFailureKeepsPreviousFile()
     rlimit limited = original;
     limited.rlim_cur = rlim_t(limit);
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    KCSVSaver *saver = m_worker.make<KCSVSaver>();
+    const auto saver = detached<KCSVSaver>();
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool ok = m_worker.run([&] { return saver->saveFile(big, path); });
+    const bool ok = saver->saveFile(big, path);
     setrlimit(RLIMIT_FSIZE, &original);
     std::signal(SIGXFSZ, handler);
 
@@ -625,7 +584,7 @@ void tst_Csv::writeFailureKeepsPreviousFile()
     QCOMPARE(QDir(m_dir.path()).entryList({"keep*"}, QDir::Files | QDir::Hidden), L{"keep.txt"});
 
     // Without the limit the same table is written whole, and the error is gone.
-    QVERIFY(m_worker.run([&] { return saver->saveFile(big, path); }));
+    QVERIFY(saver->saveFile(big, path));
     QVERIFY(readBytes(path).size() > limit);
     QCOMPARE(saver->errorMessageList(), QStringList());
 #else
@@ -652,8 +611,8 @@ void tst_Csv::writableFileInClosedDirectory()
     };
     if (!close(true))
         QSKIP("cannot close the directory to new files here");
-    KCSVSaver *saver = m_worker.make<KCSVSaver>();
-    const bool ok = m_worker.run([&] { return saver->saveFile({{"a", "b"}}, path); });
+    const auto saver = detached<KCSVSaver>();
+    const bool ok = saver->saveFile({{"a", "b"}}, path);
     const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden);
     QVERIFY(close(false));
     QVERIFY(ok);
@@ -668,36 +627,32 @@ void tst_Csv::writableFileInClosedDirectory()
 // was; an object of the GUI thread used from another thread shows nothing either.
 void tst_Csv::nothingShownOffTheGuiThread()
 {
-    KCSVLoader *loader = m_worker.make<KCSVLoader>();
-    KCSVSaver *saver = m_worker.make<KCSVSaver>();
+    const auto loader = detached<KCSVLoader>();
+    const auto saver = detached<KCSVSaver>();
+    KCSVLoader guiLoader;
+    KCSVSaver guiSaver;
     const QString first = file("a.txt", utf16LeBytes("a\tb\r\n1\r\n"));
-    QVERIFY(m_worker.run([&] { return loader->openFile(first); }));
-    QVERIFY(!m_worker.run([&] { return saver->saveFile(Table{{"a"}}, QString()); }));
-
-    loader->setPromptFormat(true);
-    saver->setPromptFormat(true);
     const QString other = file("b.txt", utf16LeBytes("x\ty\r\n1\t2\r\n"));
-    QVERIFY(!m_worker.run([&] { return loader->openFile(other); }));
-    QVERIFY(!m_worker.run([&] { return loader->openFile(other); }));
-    // Each refusal is added to the previous call's messages.
+    QList<bool> answers;
+    std::unique_ptr<QThread> caller(QThread::create([&] {
+        answers << loader->openFile(first) << saver->saveFile(Table{{"a"}}, QString());
+        loader->setPromptFormat(true);
+        saver->setPromptFormat(true);
+        answers << loader->openFile(other) << loader->openFile(other)
+                << saver->saveFile(Table{{"a"}}, other + ".out") << guiLoader.openFile()
+                << guiSaver.saveFile(Table{{"a"}}, m_dir.filePath("no/such/dir.txt"));
+    }));
+    caller->start();
+    QVERIFY(caller->wait(60000));
+    QCOMPARE(answers, (QList<bool>{true, false, false, false, false, false, false}));
+    // Each refusal is added to the previous call's messages, and the last rows stay.
     QCOMPARE(loader->errorMessageList(),
              (L{"User canceled operation.", "User canceled operation."}));
     QCOMPARE(loader->warningMessageList(), L{"Line 2 is 1 columns short of header."});
     QCOMPARE(loader->statusCode(), int(KCSVLoader::ColumnMismatch));
-    QCOMPARE(m_worker.run([&] { return loader->loadedData(); }), (Table{{"a", "b"}, {"1", ""}}));
-    QVERIFY(!m_worker.run([&] { return saver->saveFile(Table{{"a"}}, other + ".out"); }));
+    QCOMPARE(loader->loadedData(), (Table{{"a", "b"}, {"1", ""}}));
     QCOMPARE(saver->errorMessageList(), (L{"The file name is empty.", "User canceled operation."}));
     QVERIFY(!QFile::exists(other + ".out"));
-
-    KCSVLoader guiLoader;
-    KCSVSaver guiSaver;
-    QThread *caller = QThread::create([&] {
-        guiLoader.openFile();
-        guiSaver.saveFile(Table{{"a"}}, m_dir.filePath(QStringLiteral("no/such/dir.txt")));
-    });
-    caller->start();
-    QTRY_VERIFY(caller->isFinished());
-    delete caller;
     QCOMPARE(guiLoader.errorMessageList(), L{"The file name is empty."});
     QCOMPARE(guiSaver.errorMessageList(), L{"File cannot be opened."});
     QCOMPARE(QApplication::topLevelWidgets(), QWidgetList()); // no box, no dialog

@@ -64,8 +64,6 @@ private slots:
     void programWide();
     void buildErrors_data();
     void buildErrors();
-    void lookUp_data();
-    void lookUp();
     void ticks_data();
     void ticks();
     void hitTest_data();
@@ -83,7 +81,6 @@ void TestProfile::layout_data()
     row("SP1 unset keeps the previous", "100,00:10; ----,00:20", "0-10:100>100 10-30:100>100");
     row("zero TIME steps", "100,00:10; 500,00:00; 500,00:10",
         "0-10:100>100 10-10:100>500 10-20:500>500");
-    row("TIME beyond 99 hours", "0,100:00", "0-6000:0>0");
     row("unreadable TIME lasts 0", "100,00:10; 200,ab:cd; 300,00:10",
         "0-10:100>100 10-10:100>200! 10-20:200>300");
     row("TIME without colon", "100,0010", "0-0:100>100!");
@@ -125,7 +122,6 @@ void TestProfile::bands_data()
     row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
     row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
         QStringList{"T1 2:80-90"});
-    row("2nd not after 1st", first + "T1 1st=0.20,T1 2nd=0.20", QList<qint32>(), QStringList{});
     row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
         QStringList{"T2 2:30-90"});
     row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
@@ -162,7 +158,6 @@ void TestProfile::programWide_data()
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("unreadable");
 
-    row("SP start", "P.STA=0,CYCL=0,P.LIN=0,Tag=ANNEAL01", false, 0, 0, "ANNEAL01", QStringList{});
     row("PV start, padded tag", "P.STA=1,CYCL=5,P.LIN=3,Tag=AB ", true, 5, 3, "AB", QStringList{});
     row("all unset", "", false, -1, -1, "", QStringList{});
     row("bad CYCL", "P.STA=1,CYCL=x", true, -1, -1, "", QStringList{"CYCL"});
@@ -198,8 +193,6 @@ void TestProfile::buildErrors_data()
         int(SetpointProfile::Error::IncompleteParameters));
     row("too many segments", QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1),
         QList<qint32>(), int(SetpointProfile::Error::TooManySegments));
-    row("five parameters", "0,00:10", QList<qint32>{0, 100, 0, 50, 8},
-        int(SetpointProfile::Error::None));
 }
 
 void TestProfile::buildErrors()
@@ -216,29 +209,6 @@ void TestProfile::buildErrors()
     QVERIFY(!renderer.savePng(QStringLiteral("never-written.png"), QSize(0, 300)));
     QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::EmptySize));
     QVERIFY(!QFile::exists(QStringLiteral("never-written.png")));
-}
-
-void TestProfile::lookUp_data()
-{
-    QTest::addColumn<double>("minutes");
-    QTest::addColumn<int>("segment");
-    QTest::addColumn<double>("sp");
-
-    row("start", 0.0, 1, 100.0);
-    row("boundary belongs to the later", 30.0, 2, 100.0);
-    row("middle of a ramp", 60.0, 2, 200.0);
-    row("before", -1.0, 0, 100.0);
-    row("after", 151.0, 0, 50.0);
-}
-
-void TestProfile::lookUp()
-{
-    QFETCH(double, minutes);
-    QFETCH(int, segment);
-    QFETCH(double, sp);
-    const SetpointProfile profile = profileOf(rampSoak);
-    QCOMPARE(profile.segmentAtMinutes(minutes), segment);
-    QCOMPARE(profile.spAt(minutes), sp);
 }
 
 void TestProfile::ticks_data()
