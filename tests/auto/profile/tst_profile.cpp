@@ -31,11 +31,10 @@ QList<QStringList> rowsOf(const QString &spec)
     return rows;
 }
 
-SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters = {},
-                          const QSet<int> &invalid = {})
+SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters = {})
 {
     SetpointProfile profile;
-    const SetpointProfile::Error error = profile.build(rowsOf(spec), parameters, invalid);
+    const SetpointProfile::Error error = profile.build(rowsOf(spec), parameters);
     if (error != SetpointProfile::Error::None)
         qWarning("profile did not build from %s", qPrintable(spec));
     return profile;
@@ -60,14 +59,10 @@ private slots:
     void layout();
     void bands_data();
     void bands();
-    void programWide_data();
-    void programWide();
     void buildErrors_data();
     void buildErrors();
     void ticks_data();
     void ticks();
-    void hitTest_data();
-    void hitTest();
 };
 
 void TestProfile::layout_data()
@@ -149,39 +144,6 @@ void TestProfile::bands()
     QCOMPARE(found, bands);
 }
 
-void TestProfile::programWide_data()
-{
-    QTest::addColumn<QString>("cells");
-    QTest::addColumn<bool>("pvStart");
-    QTest::addColumn<int>("cycles"); // -1: none
-    QTest::addColumn<int>("linked"); // -1: none
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("unreadable");
-
-    row("PV start, padded tag", "P.STA=1,CYCL=5,P.LIN=3,Tag=AB ", true, 5, 3, "AB", QStringList{});
-    row("all unset", "", false, -1, -1, "", QStringList{});
-    row("bad CYCL", "P.STA=1,CYCL=x", true, -1, -1, "", QStringList{"CYCL"});
-}
-
-void TestProfile::programWide()
-{
-    QFETCH(QString, cells);
-    QFETCH(bool, pvStart);
-    QFETCH(int, cycles);
-    QFETCH(int, linked);
-    QFETCH(QString, tag);
-    QFETCH(QStringList, unreadable);
-    // The program-wide cells of a later segment are never read.
-    const SetpointProfile profile =
-        profileOf("10,00:10," + cells + "; 10,00:10,P.STA=x,CYCL=9,Tag=OTHER");
-    QCOMPARE(profile.pvStart(), pvStart);
-    QCOMPARE(profile.cycles().value_or(-1), cycles);
-    QCOMPARE(profile.linkedProgram().value_or(-1), linked);
-    QCOMPARE(profile.tag(), tag);
-    QCOMPARE(profile.segments().first().unreadableCells, unreadable);
-    QVERIFY(!profile.segments().last().unreadable);
-}
-
 void TestProfile::buildErrors_data()
 {
     QTest::addColumn<QString>("spec");
@@ -246,34 +208,6 @@ void TestProfile::ticks()
     QVERIFY((sp.high - sp.low) / sp.step <= maxTicks);
     QVERIFY(sp.ticks.first() >= sp.low && sp.ticks.last() <= sp.high);
     QVERIFY(sp.ticks.last() + sp.step > sp.high);
-}
-
-void TestProfile::hitTest_data()
-{
-    QTest::addColumn<double>("minutes"); // where to click, with SP1 200 (or below the plot)
-    QTest::addColumn<bool>("inLane");
-    QTest::addColumn<int>("segment");
-
-    row("first segment", 10.0, false, 1);
-    row("ramp", 60.0, false, 2);
-    row("lane of the last segment", 140.0, true, 4);
-    row("left of the plot", -20.0, false, 0);
-}
-
-void TestProfile::hitTest()
-{
-    ProfileRenderer renderer(profileOf(rampSoak + ",T1 1st=0.00"));
-    QFETCH(double, minutes);
-    QFETCH(bool, inLane);
-    QFETCH(int, segment);
-    // A widget lays out before its first paint and hit-tests in the same coordinates.
-    renderer.layout(QRectF(20, 10, 800, 500));
-    const QRectF lane = renderer.geometry().laneRect(0);
-    QPointF point = renderer.map(minutes, 200);
-    if (inLane)
-        point.setY(lane.center().y());
-    QCOMPARE(renderer.segmentAt(point), segment);
-    QCOMPARE(renderer.segmentAt(QPointF(point.x(), lane.bottom() + 40)), 0);
 }
 
 QTEST_MAIN(TestProfile)

@@ -384,20 +384,12 @@ void tst_Tools::frameAppends_data()
     const QByteArray frame("\1AB");
     row("bytes", frame, QByteArray("\0z", 2),
         Append([](FrameBuffer &f) { return f.appendBytes(QByteArray("\0z", 2)); }));
-    row("text outside Latin-1", frame, QByteArray("H?"),
-        Append([](FrameBuffer &f) { return f.appendText("H\u20AC"); }));
-    row("byte", frame, QByteArray("\xFE"),
-        Append([](FrameBuffer &f) { return f.appendByte(0xFE); }));
     row("int16", frame, QByteArray("\x34\x12"),
         Append([](FrameBuffer &f) { return f.appendInt16(0x1234); }));
     row("int32", frame, QByteArray("\x78\x56\x34\x12"),
         Append([](FrameBuffer &f) { return f.appendInt32(0x12345678); }));
     row("sum8 wraps", QByteArray("\xF0\x20"), QByteArray("\x10"),
         Append([](FrameBuffer &f) { return f.appendSum8(); }));
-    row("sum8 hex", frame, QByteArray("84"),
-        Append([](FrameBuffer &f) { return f.appendSum8Hex(); }));
-    row("xor hex", frame, QByteArray("02"),
-        Append([](FrameBuffer &f) { return f.appendXorHex(); }));
 }
 
 void tst_Tools::frameAppends()
