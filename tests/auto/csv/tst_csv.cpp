@@ -5,7 +5,9 @@
 #include "KCSVSaver.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -67,6 +69,13 @@ template <typename T> std::unique_ptr<T> detached()
     return object;
 };
 
+// The name filter the save dialog would offer.
+class FilterProbe : public KCSVSaver
+{
+public:
+    QString filter() const { return fileFilter; }
+};
+
 // Everything the loader reports for one file.
 struct LoadOutcome
 {
@@ -119,8 +128,10 @@ private slots:
     void writeFailureKeepsPreviousFile();
     void writableFileInClosedDirectory();
 
-    // Dialogs: never off the GUI thread.
+    // Dialogs: never off the GUI thread; on it, the format question.
     void nothingShownOffTheGuiThread();
+    void confirmFormat_data();
+    void confirmFormat();
 
 private:
     // Loads bytes with a fresh loader, or with loader when given.
@@ -531,7 +542,7 @@ void tst_Csv::fileBytes()
 
     // An older, longer file must be replaced completely.
     const QString path = file(QStringLiteral("out.txt"), QByteArray(4096, 'o'));
-    const auto saver = detached<KCSVSaver>();
+    const auto saver = detached<FilterProbe>();
     if (fileType >= 0)
         saver->setFileType(fileType);
     if (!delimiter.isNull())
@@ -543,6 +554,7 @@ void tst_Csv::fileBytes()
     QCOMPARE(saver->errorMessageList(), QStringList());
     QCOMPARE(readBytes(path).toHex(' '), expected.toHex(' '));
     QCOMPARE(storedDefaultDir(), m_dir.path()); // where the next file dialog starts
+    QCOMPARE(saver->filter(), fileType == 1 ? "CSV File (*.csv)" : "Text File (*.txt)");
     QCOMPARE(QDir(m_dir.path()).entryList({"out*"}, QDir::Files | QDir::Hidden), L{"out.txt"});
 }
 
@@ -656,6 +668,39 @@ void tst_Csv::nothingShownOffTheGuiThread()
     QCOMPARE(guiLoader.errorMessageList(), L{"The file name is empty."});
     QCOMPARE(guiSaver.errorMessageList(), L{"File cannot be opened."});
     QCOMPARE(QApplication::topLevelWidgets(), QWidgetList()); // no box, no dialog
+}
+
+void tst_Csv::confirmFormat_data()
+{
+    QTest::addColumn<int>("fileType");
+    QTest::addColumn<bool>("ok"); // the answer: OK or Cancel
+    QTest::addColumn<QString>("text");
+    QTest::newRow("text kind, OK") << 0 << true << "as TXT format.";
+    QTest::newRow("csv kind, Cancel") << 1 << false << "as CSV format.";
+}
+
+void tst_Csv::confirmFormat()
+{
+    QFETCH(int, fileType);
+    QFETCH(bool, ok);
+    QFETCH(QString, text);
+    KCSVLoader loader;
+    QVERIFY(loader.confirmFormat()); // nothing asked while the prompt is off
+    loader.setFileType(fileType);
+    loader.setPromptFormat(true);
+    L seen;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            seen << box->windowTitle() << box->text() << box->informativeText()
+                 << (box->defaultButton() == box->button(QMessageBox::Cancel) ? "Cancel" : "?");
+            box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+        }
+    });
+    answer.start(10);
+    QCOMPARE(loader.confirmFormat(), ok);
+    QCOMPARE(seen, (L{"Import/Export File", "The import/export file will process " + text,
+                      "Do you want to procced?", "Cancel"}));
 }
 
 QTEST_MAIN(tst_Csv)

@@ -1,5 +1,6 @@
 // The drivers' shared utilities: checksums, bit strings, byte orders, frames, record packing,
-// station look-ups, text numbers and process checks.
+// station look-ups, text numbers and process checks. Rows are kept where a driver relies on the
+// answer (packing, station look-ups, address numbers) and where a wrong edge would go unnoticed.
 
 #include "BitString.h"
 #include "ByteOrder.h"
@@ -22,9 +23,6 @@
 #include <limits>
 
 #if defined(Q_OS_LINUX)
-#include <cerrno>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -223,7 +221,7 @@ void tst_Tools::bitEdits_data()
     const Edit resize = [](QByteArray &bytes, int n, int) { resizeForBits(bytes, n); };
     const Edit clear = [](QByteArray &bytes, int n, int) { clearBitsAbove(bytes, n); };
     const Edit shift = [](QByteArray &bytes, int n, int) { shiftBitsDown(bytes, n); };
-    add("set", set, "00", 3, 1, "08");
+    add("set", set, "00", 0, 1, "01");
     add("clear", set, "ff", 7, 0, "7f");
     add("set grows by two", set, "01", 17, 1, "010002");
     add("set grows by one", set, "01", 8, 1, "0101");
@@ -236,6 +234,7 @@ void tst_Tools::bitEdits_data()
     add("copy end past int", copy, "ff", IntMax, 2, "ff");
     add("resize 8", resize, "112233", 8, 0, "11");
     add("clear above 11", clear, "ffffff", 11, 0, "ff07ff");
+    add("clear above the end", clear, "ffffff", 27, 0, "ffffff");
     add("shift 3 carries", shift, "ff81", 3, 0, "3f10");
     // Rotated to f0 0f 01, then only f0 0f shift by 3: 0x0ff0 >> 3 = 0x01fe.
     add("shift 11", shift, "01f00f", 11, 0, "fe0101");
@@ -561,6 +560,7 @@ void tst_Tools::unpackSkipsAndErrors_data()
     add("skip past the end", "9x", 8, -1, 0);
     add("zero count", "0C", 8, -1, 0);
     add("unknown single code", "q", 8, -1, 0);
+    add("unknown repeat code", "2q", 8, -1, 0);
     add("count at the end", "C5", 8, -1, 1);
     add("count overflow", "4294967296C", 8, -1, 0);
     add("negative size", "x", -2, -1, 0);
