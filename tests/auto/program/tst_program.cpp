@@ -250,6 +250,7 @@ void tst_Program::ranges_data()
     add("G.S.", 0, 1000);
     add("G.S.TO", 0, 5999);
     add("TIME", 0, 5999);
+    add("T1 2nd", 0, 5999);
     add("T5 2nd", 0, 5999);
     add("Tag", Int32Min, Int32Max);
     add("G.S", Int32Min, Int32Max); // no column: no range
@@ -486,10 +487,10 @@ void tst_Program::hex2csv_data()
     QTest::newRow("short text") << 4 << QStringLiteral("0041004100")
                                 << cells("SEG4,65,01:05,0*6,0.00*10,0*3,----*4");
     const L first = L{"04D2", "176F"} + repeated(17, m) +
-                    QStringLiteral("0008 1234 03E8 176F 0001 270F 0013").split(' ');
-    QTest::newRow("segment 1, tag with code 0 and bad digits")
+                    QStringLiteral("0008 1234 03E8 176F 0001 270F 7FFF").split(' ');
+    QTest::newRow("segment 1: P.LIN marker is a number, tag with code 0 and bad digits")
         << 1 << record(first, 104) + "4100ZZ2020202020" + "abc"
-        << (cells("SEG1,1234,99:59,----*16,8,1000,5999,1,9999,19")
+        << (cells("SEG1,1234,99:59,----*16,8,1000,5999,1,9999,32767")
             << QString::fromLatin1("A\0\0     ", 8));
     QTest::newRow("100 characters do not")
         << 1 << record({}, 100) << cells("SEG1,0,00:00,0*6,0.00*10,0*3,----*4");
