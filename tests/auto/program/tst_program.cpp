@@ -126,7 +126,6 @@ const QList<qint32> paras{-100, 100, 0, 50, 0};
 
 } // namespace
 
-Q_DECLARE_METATYPE(ProgramFile::LoadResult)
 Q_DECLARE_METATYPE(ProgramEncoding::Encoding)
 Q_DECLARE_METATYPE(QList<ProgramFile::Finding>)
 Q_DECLARE_METATYPE(QList<ProgramDiff::Difference>)
@@ -151,8 +150,6 @@ private slots:
     void savedFileBytes();
     void validate_data();
     void validate();
-    void unloadable_data();
-    void unloadable();
     void findings_data();
     void findings();
     void reusedLoader();
@@ -566,39 +563,6 @@ void tst_Program::validate()
     QCOMPARE(validation.records.keys(), recorded);
     QCOMPARE(ProgramFile::logLines(validation), log);
     QCOMPARE(validation.nothingToWrite, recorded.isEmpty());
-}
-
-void tst_Program::unloadable_data()
-{
-    QTest::addColumn<QString>("text"); // null: no file at all
-    QTest::addColumn<ProgramFile::LoadResult>("result");
-    QTest::addColumn<L>("errors");
-
-    QTest::newRow("missing file") << QString() << ProgramFile::LoadResult::CannotOpen
-                                  << L{"File cannot be opened.", "Please select the right file."};
-    // The parse failed without warnings, so the loader has no status report to add.
-    QTest::newRow("header only") << QStringLiteral("-\tSP1\r\n")
-                                 << ProgramFile::LoadResult::CannotLoad
-                                 << L{"No content found in the imported file."};
-}
-
-void tst_Program::unloadable()
-{
-    QFETCH(QString, text);
-    QFETCH(ProgramFile::LoadResult, result);
-    QFETCH(L, errors);
-
-    const QString name = m_dir.filePath(QStringLiteral("broken.txt"));
-    QFile::remove(name);
-    if (!text.isNull()) {
-        QFile out(name);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QCOMPARE(out.write(encoded(text)), qint64(encoded(text).size()));
-    }
-    ProgramFile file;
-    QCOMPARE(file.load(name), result);
-    QCOMPARE(file.loaderErrors(), errors);
-    QVERIFY(file.rows().isEmpty());
 }
 
 void tst_Program::findings_data()
