@@ -145,13 +145,6 @@ inline QString appFile(const QString &name)
     return CliProcess::appDir() + QLatin1Char('/') + name;
 }
 
-// The error log a transfer of program hands over in the working directory of runs that name
-// none; kind is READ or WRITE.
-inline QString errorLog(const QString &kind, int program)
-{
-    return CliProcess::workDir() + QStringLiteral("/%1_PROG_%2_ERROR.txt").arg(kind).arg(program);
-}
-
 } // namespace ProgramFiles
 
 // "dcp30 simulate ..." running in the background for the length of a test. start() waits (up

@@ -84,15 +84,11 @@ private slots:
     void replies_data();
     void replies();
     void programFiles();
-    void dataWrites();
     void parseRule_data();
     void parseRule();
-    void triggers_data();
-    void triggers();
     void probabilityIsSeeded();
     void faultShapesReply_data();
     void faultShapesReply();
-    void portHandsOverWholeReplies();
     void portLateReplies();
 };
 
@@ -155,29 +151,12 @@ void tst_Sim::programFiles()
     QCOMPARE(sim.handleFrame(req("FC,2")), reply("00"));
     // Digits are kept in upper case; the segment not written stays empty.
     QCOMPARE(sim.programRecords(2), (QStringList{rec1.toUpper(), QString(), rec3}));
-    QCOMPARE(sim.programRecords(1), DemoPrograms::records(1));
-
     // The running program cannot be opened for write, nor any while writes are inhibited.
     sim.setRunningProgram(1);
     QCOMPARE(sim.handleFrame(req("FO,1,W,0")), reply("58"));
-    QCOMPARE(sim.handleFrame(req("FO,1,R,0")), reply("00"));
-    QCOMPARE(sim.handleFrame(req("FC,1")), reply("00"));
     sim.setFileWriteInhibited(true);
     QCOMPARE(sim.handleFrame(req("FO,3,W,0")), reply("59"));
     QCOMPARE(sim.programRecords(3), DemoPrograms::records(3));
-}
-
-void tst_Sim::dataWrites()
-{
-    ControllerSimulator sim;
-    QCOMPARE(sim.handleFrame(req("WS,4509W,-1999,9999")), reply("00"));
-    QCOMPARE(sim.rangeParameters(), (QList<qint32>{-1999, 9999, 0, 50, 8}));
-    QCOMPARE(sim.handleFrame(req("WS,65535W,1,2")), reply("42"));
-    QCOMPARE(sim.word(65535), qint16(0));
-    // A value out of limit keeps the old one; the others are written.
-    sim.setWord(11, 99);
-    QCOMPARE(sim.handleFrame(req("WS,10W,1,40000,-3")), reply("44"));
-    QCOMPARE(sim.handleFrame(req("RS,10W,3")), reply("00", ",1,99,-3"));
 }
 
 void tst_Sim::parseRule_data()
@@ -230,43 +209,6 @@ void tst_Sim::parseRule()
     QCOMPARE(again, rule);
 }
 
-void tst_Sim::triggers_data()
-{
-    QTest::addColumn<QStringList>("rules");
-    QTest::addColumn<QStringList>("requests");
-    QTest::addColumn<QStringList>("faults"); // per request, "-" for none
-    auto row = [](const char *name, const QStringList &rules, const QStringList &requests,
-                  const QStringList &faults) {
-        QTest::newRow(name) << rules << requests << faults;
-    };
-    const QString read = QStringLiteral("RS,1W,1");
-    row("nth counts requests of its kind", {"block-read:nth=2:no-reply"},
-        {"FO,1,R,0", "FR,1,1", "FR,1,2", "FR,1,2"}, {"-", "-", "no-reply", "-"});
-    row("count limits firings from nth", {"data-read:nth=2:count=2:garbled"},
-        {read, read, read, read}, {"-", "garbled", "garbled", "-"});
-    row("first triggered rule wins", {"open-read:end-code=50", "any:stray=1"}, {"FO,1,R,0", read},
-        {"end-code", "stray"});
-    // A fault on a frame the controller ignores is not applied, so the rule stays armed.
-    row("silent controller", {"any:count=1:garbled"}, {"@FO,1,R,0", read, read},
-        {"-", "garbled", "-"});
-}
-
-void tst_Sim::triggers()
-{
-    QFETCH(QStringList, rules);
-    QFETCH(QStringList, requests);
-    QFETCH(QStringList, faults);
-    ControllerSimulator sim;
-    FaultPlan plan = planOf(rules);
-    QStringList got;
-    for (const QString &request : requests) {
-        const FaultPlan::Delivery d = plan.exchange(sim, req(request));
-        got << (d.faulted ? FaultRule::faultName(d.fault) : QStringLiteral("-"));
-    }
-    QCOMPARE(got, faults);
-    QCOMPARE(plan.totalInjected(), faults.size() - faults.count("-"));
-}
-
 void tst_Sim::probabilityIsSeeded()
 {
     auto pattern = [](const QStringList &rules, quint32 seed) {
@@ -279,8 +221,6 @@ void tst_Sim::probabilityIsSeeded()
     QVERIFY(pattern(rule, 43) != a);
     // 1000 draws at p = 0.3: far outside 220..380 only with a broken generator.
     QVERIFY2(a.count('1') > 220 && a.count('1') < 380, qPrintable(QString::number(a.count('1'))));
-    // A rule of another kind never draws, so it cannot shift the pattern.
-    QCOMPARE(pattern({"close:p=0.5:late", rule.first()}, 42), a);
 }
 
 void tst_Sim::faultShapesReply_data()
@@ -331,35 +271,6 @@ void tst_Sim::faultShapesReply()
     // Only a lost request and a refusal keep the controller from executing it.
     const bool executed = fault != Fault::NoReply && fault != Fault::EndCode;
     QCOMPARE(sim.frameCount(), executed ? 2 : 1);
-}
-
-void tst_Sim::portHandsOverWholeReplies()
-{
-    ControllerSimulator shared;
-    SimulatedPort port(&shared);
-    port.injectInput("\x15\x15"); // noise already on the line comes first
-    // Requests cut anywhere are assembled; three at once are answered in order.
-    const QByteArray three = req("FO,1,R,0") + req("FR,1,2") + req("FC,1");
-    QCOMPARE(send(port, three.left(4)), 4);
-    QCOMPARE(port.exchangeCount(), 0);
-    QCOMPARE(send(port, three.mid(4)), three.size() - 4);
-    QCOMPARE(port.exchangeCount(), 3);
-    QCOMPARE(receive(port), "\x15\x15" + reply("00"));
-    // A read limit leaves the rest of the reply for the next read.
-    const QByteArray head = receive(port, 16);
-    QCOMPARE(head.size(), 16);
-    QCOMPARE(head + receive(port), blockReply(1, 2));
-    // Only option 12 with the value 0 discards the input.
-    QVERIFY(!port.setOption(12, 1));
-    QVERIFY(!port.setOption(11, 0));
-    QCOMPARE(port.pendingByteCount(), reply("00").size());
-    QVERIFY(port.setOption(12, 0));
-    QCOMPARE(receive(port), QByteArray());
-    // A second port on the same controller finds its file state.
-    SimulatedPort other(&shared);
-    send(port, req("FO,5,W,0"));
-    send(other, req("FO,6,W,0"));
-    QCOMPARE(receive(other), reply("50"));
 }
 
 void tst_Sim::portLateReplies()
