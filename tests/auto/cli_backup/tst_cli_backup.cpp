@@ -33,7 +33,7 @@ QMap<int, QJsonObject> manifestEntries(const QString &dir)
 
 // Block reads of program in the simulator's trace so far (its stderr comes through the event
 // loop).
-int blockReads(SimulatorProcess &simulator, int program)
+int blockReads(ToolProcess &simulator, int program)
 {
     QTest::qWait(500);
     return simulator.errorOutput().count(QStringLiteral("-> <STX>0100XFR,%1,").arg(program));
@@ -65,7 +65,7 @@ private:
                                120000, m_work.path());
     }
     QTemporaryDir m_work;
-    SimulatorProcess m_demo;
+    ToolProcess m_demo;
     QString m_backup; // programs 3 and 4 (empty) of m_demo
     CliProcess::Result m_backupRun;
 };
@@ -112,7 +112,7 @@ void tst_cli_backup::demoBackup()
 // the same files.
 void tst_cli_backup::roundTrip()
 {
-    SimulatorProcess target;
+    ToolProcess target;
     QVERIFY(target.start(words("--pty")));
     const CliProcess::Result restore =
         CliProcess::run({"restore", "--dir", m_backup, "--port", target.where(), "--verify"},
@@ -183,8 +183,8 @@ void tst_cli_backup::refusals()
 
 void tst_cli_backup::severalControllers()
 {
-    SimulatorProcess pty;
-    SimulatorProcess tcp;
+    ToolProcess pty;
+    ToolProcess tcp;
     QVERIFY(pty.start(words("--pty")));
     QVERIFY(tcp.start(words("--tcp 0")));
     const QString dir = m_work.filePath(QStringLiteral("several"));

@@ -12,7 +12,6 @@
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -64,7 +63,6 @@ private slots:
     void show();
     void plotPng_data();
     void plotPng();
-    void plotSvg();
     void unwritablePicture();
     void diff_data();
     void diff();
@@ -328,20 +326,6 @@ void tst_CliInsight::plotPng()
         const bool red = under.red() > under.green() + 10 && under.red() > under.blue() + 10;
         QCOMPARE(red, marked.contains(segment.number));
     }
-}
-
-void tst_CliInsight::plotSvg()
-{
-    const QString file = saved(QStringLiteral("PROG_2.txt"), ProgramFiles::demoRows(2, 10));
-    const QString picture = m_dir.filePath(QStringLiteral("profile.svg"));
-    const CliProcess::Result result =
-        CliProcess::run({"plot", file, "--out", picture, "--width", "800", "--height", "450"});
-    QVERIFY2(result.finished && result.exitCode == 0, result.describe());
-    QSvgRenderer svg(picture);
-    QVERIFY(svg.isValid());
-    QCOMPARE(svg.defaultSize(), QSize(800, 450));
-    const QByteArray content = TestFiles::read(picture);
-    QVERIFY(content.contains("Program 2") && content.contains("CERAMIC2"));
 }
 
 // A picture that cannot be written whole (here: a file size limit) leaves the old one and no

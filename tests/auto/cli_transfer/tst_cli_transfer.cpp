@@ -24,29 +24,6 @@ using CliProcess::words;
 
 namespace {
 
-// Runs the tool in the background for tests that act on it while it runs.
-struct Background
-{
-    QProcess process;
-    void start(const QStringList &arguments, const QString &directory)
-    {
-        process.setWorkingDirectory(directory);
-        process.start(CliProcess::binary(), arguments);
-        process.waitForStarted(10000);
-    }
-    void signal(int number) { ::kill(pid_t(process.processId()), number); }
-    // The exit code, or -1 when it did not end normally within timeoutMs.
-    int wait(int timeoutMs)
-    {
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-};
-
 // Demo program 1 ("ANNEAL01"), segment 1's SP1 is 150 (0096): flipping the lowest bit of the
 // reply's last SP1 digit (character 19 of a block-read reply) makes it 151.
 const QString damagedSp1 = QStringLiteral("block-read:nth=1:garbled=19");
@@ -288,7 +265,7 @@ void tst_CliTransfer::readFailures()
     QFETCH(QString, options);
     QFETCH(QStringList, log);
     QFETCH(int, handedOver);
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     if (!simulate.isEmpty()) {
         QVERIFY(simulator.start(words(simulate)));
         options += " --port " + simulator.where();
@@ -419,14 +396,14 @@ void tst_CliTransfer::interrupted()
     QFETCH(int, signalNumber);
     QFETCH(bool, twice);
     QFETCH(int, exitCode);
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     // With twice, the close is never answered, so only the second signal can end the wait.
     QVERIFY(simulator.start(twice ? QStringList{"--tcp", "0", "--fault", "close:no-reply"}
                                   : QStringList{"--tcp", "0"}));
-    Background run;
-    run.start(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
-                  QStringList{simulator.where()},
-              m_dir.path());
+    ToolProcess run;
+    run.run(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
+                QStringList{simulator.where()},
+            m_dir.path());
     QTest::qWait(1200);
     run.signal(signalNumber);
     if (twice) {
@@ -437,7 +414,7 @@ void tst_CliTransfer::interrupted()
     QVERIFY(!QFile::exists(m_dir.filePath("p.txt")));
     if (twice)
         return;
-    const QString err = QString::fromUtf8(run.process.readAllStandardError());
+    const QString err = run.errorOutput();
     QVERIFY2(err.contains("the read was stopped and the controller's program file 2 closed"),
              qPrintable(err));
     const CliProcess::Result again =
@@ -450,7 +427,7 @@ void tst_CliTransfer::interrupted()
 // "dcp30 close" sends exactly one close frame for the program.
 void tst_CliTransfer::closeCommand()
 {
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     QVERIFY(simulator.start({"--tcp", "0", "--verbose"}));
     const CliProcess::Result result =
         CliProcess::run(words("close --program 7 --port") + QStringList{simulator.where()});
@@ -480,7 +457,7 @@ void tst_CliTransfer::overRealLines()
 {
     QFETCH(QString, simulate);
     QFETCH(int, signalNumber);
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     QVERIFY(simulator.start(words(simulate)));
     // The first line names the line as --port takes it.
     QVERIFY2(
@@ -515,7 +492,7 @@ void tst_CliTransfer::overRealLines()
 void tst_CliTransfer::refusedWriteLeavesTheProgram()
 {
     QTemporaryDir dir;
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     QVERIFY(simulator.start({"--tcp", "0"}));
     QList<QStringList> rows = ProgramFiles::demoRows(1, 3);
     rows[2][1] = QStringLiteral("1301");
@@ -599,7 +576,7 @@ void tst_CliTransfer::verified()
 // "validate --port" judges a file by the controller's ranges.
 void tst_CliTransfer::tagsOnAController()
 {
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     QVERIFY(simulator.start({"--tcp", "0"}));
     const QString port = simulator.where();
     auto run = [&](const QStringList &arguments, int exitCode, const QString &out) {
