@@ -179,6 +179,10 @@ void tst_Ports::onlyDiscardDropsInput()
     const QByteArray fresh = reply("0100X00XFR,1,2,0097");
     line.send(fresh);
     QCOMPARE(readAll(*line.port), discards ? fresh : stale);
+    // A discard notices a connection the controller has closed.
+    ::shutdown(line.peer, SHUT_RDWR);
+    QVERIFY(line.port->setOption(12, 0));
+    QVERIFY(line.port->isDisconnected());
 }
 
 void tst_Ports::callersOnSeveralThreads()

@@ -295,6 +295,7 @@ void tst_Sim::portLateReplies()
     QCOMPARE(receive(port), blockReply(1, 3));
     QCOMPARE(port.faultPlan().injectedCount(Fault::Late), 2);
     // The trace numbers discarded bytes by the request they belong to.
+    QVERIFY(port.trace().size() > 4);
     const SimulatedPort::TraceEntry discarded = port.trace().at(4);
     QCOMPARE(discarded.direction, SimulatedPort::Direction::Discarded);
     QCOMPARE(discarded.exchange, 2);
