@@ -245,8 +245,13 @@ void tst_Ports::serialDevice()
     PtyPair pty;
     QVERIFY(pty.isValid());
     QString error;
-    std::unique_ptr<PortObject> port = openSerial(pty, commText, 1000, &error);
+    std::unique_ptr<PortObject> port = openSerial(pty, commText, 100, &error);
     QVERIFY2(port, qPrintable(error));
+    // Nothing comes: the read gives up after the 100 ms asked for, not the default 500 ms.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(readAll(*port), QByteArray());
+    QVERIFY2(clock.elapsed() < 450, qPrintable(QString::number(clock.elapsed())));
     // A second user of the same line would garble both conversations.
     SerialSettings settings;
     QCOMPARE(PortFactory::openSerial(pty.name(), settings, &error), -1);
@@ -314,6 +319,7 @@ void tst_Ports::commText_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("settings");
     QTest::newRow("letters and spaces") << "RS232, 19200, o, 7, 2" << true << "19200,ODD,7,2";
+    QTest::newRow("38400 baud, no parity") << "RS485,38400,NONE,8,1" << true << "38400,NONE,8,1";
     QTest::newRow("four fields") << "RS485,9600,EVEN,8" << false << "expected 5 fields";
     QTest::newRow("odd baud rate") << "RS485,9601,EVEN,8,1" << false << "unsupported baud rate";
     QTest::newRow("mark parity") << "RS485,9600,MARK,8,1" << false << "unknown parity";
