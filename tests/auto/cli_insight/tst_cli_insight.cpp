@@ -1,25 +1,37 @@
-// "dcp30 show" and "dcp30 plot" end to end: the table with its problems marked at their cells,
-// and pictures whose curve lies where the profile library puts a known program.
+// The dcp30 tool's commands that judge and show program files: "validate" (the problems printed
+// exactly as a program write logs them, with the ranges from the options or the controller),
+// "show" (the table with its problems marked at their cells), "plot" (pictures whose curve lies
+// where the profile library puts a known program), "diff", and a file taken through LibreOffice
+// Calc the way the README says.
 
 #include "CliSupport.h"
 #include "ProfileRenderer.h"
 #include "SetpointProfile.h"
+#include "TestFiles.h"
 
 #include <QImage>
 #include <QProcessEnvironment>
-#include <QSvgRenderer>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-// Demo program 1 ("ANNEAL01", 8 segments, 855 minutes) with one cell changed when row > 0.
+// Demo program 1 ("ANNEAL01": 8 segments, 855 minutes, SP1 150, 150 and 620 in segments 1 to 3)
+// with one cell changed when row > 0; column -1 appends a cell.
 QList<QStringList> demo(int segments, int row = 0, int column = 0, const QString &cell = {})
 {
     QList<QStringList> rows = ProgramFiles::demoRows(1, segments);
-    if (row > 0)
+    if (row > 0 && column < 0)
+        rows[row] << cell;
+    else if (row > 0)
         rows[row][column] = cell;
     return rows;
+}
+
+QString heading(int segment)
+{
+    return QStringLiteral("\tSegment %1 has following format error : ").arg(segment);
 }
 
 // The text of a table line from the title column's position on, up to the next gap.
@@ -43,13 +55,18 @@ class tst_CliInsight : public QObject
 
 private slots:
     void init() { QVERIFY(m_dir.isValid()); }
+    void validate_data();
+    void validate();
+    void notAProgramFile_data();
+    void notAProgramFile();
     void show_data();
     void show();
     void plotPng_data();
     void plotPng();
-    void plotSvg();
-    void unwritablePicture_data();
     void unwritablePicture();
+    void diff_data();
+    void diff();
+    void throughCalc();
 
 private:
     QString saved(const QString &name, const QList<QStringList> &rows)
@@ -59,6 +76,121 @@ private:
     }
     QTemporaryDir m_dir;
 };
+
+void tst_CliInsight::validate_data()
+{
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("lines"); // stdout; none: the file is valid
+    QTest::addColumn<QString>("summary");   // on stderr when the file is valid
+
+    const QStringList given{"--sp-limits", "0,1300", "--event-types", "0,50,8"};
+    QTest::newRow("valid, ranges from the controller")
+        << demo(3) << QStringList{} << QStringList{}
+        << "segments 1 to 3 are valid (SP1 -200 to 1300, event types 0, 50, 8)";
+    QTest::newRow("valid, fewer segments than rows, ranges given")
+        << demo(3)
+        << QStringList{"--segments", "1", "--sp-limits", "0,700", "--event-types", "0,50,9"}
+        << QStringList{} << "segments 1 to 1 are valid (SP1 0 to 700, event types 0, 50, 9)";
+    // Every segment is refused, which a write logs with one more line.
+    QStringList allRefused{"Program 1:"};
+    for (int segment = 1; segment <= 3; ++segment)
+        allRefused << "" << heading(segment)
+                   << QStringLiteral("\t\tSP1 [%1] is out of range (-300 ~ 100).")
+                          .arg(segment < 3 ? 150 : 620);
+    allRefused << ""
+               << "There is no data to write out. Maybe the format of all segments are incorrect.";
+    QTest::newRow("limits given, event types from the controller")
+        << demo(3) << QStringList{"--sp-limits=-300,100"} << allRefused << "";
+
+    // What a write refuses beyond the rows' own problems, printed after the write log's lines.
+    const QString problem = QStringLiteral("problem: ");
+    QTest::newRow("label out of order")
+        << demo(3, 2, 0, "SEG3") << given
+        << QStringList{problem + "Row 2 is labelled \"SEG3\" but is written as segment 2 "
+                                 "(\"SEG2\")."}
+        << "";
+    QTest::newRow("tag of nine")
+        << demo(3, 1, 25, "ANNEAL012") << given
+        << QStringList{problem + "Tag \"ANNEAL012\" has more than 8 characters; only "
+                                 "\"ANNEAL01\" is written."}
+        << "";
+    QTest::newRow("row longer than the header")
+        << demo(3, 3, -1, "0") << given
+        << QStringList{"Program 1:", "", heading(3),
+                       "\t\tThe number of columns is incorrect. 21 columns are required, not "
+                       "counting the segment label and the 4 program-wide columns, but 22 were "
+                       "found.",
+                       problem + "Line 4 is 1 columns more of header. A missing or extra cell "
+                                 "shifts every later value of its row."}
+        << "";
+    QTest::newRow("spreadsheet time")
+        << demo(3, 1, 2, "12:50:00 AM") << given
+        << QStringList{problem + "SEG1 TIME \"12:50:00 AM\" is a spreadsheet's time, not "
+                                 "hours:minutes: the plugin reads 12:50, the spreadsheet means "
+                                 "00:50. Write it as \"00:50\" (hours:minutes only) and import "
+                                 "the TIME column as Text."}
+        << "";
+    QTest::newRow("time event with one digit after the point")
+        << demo(3, 2, 9, "0.5") << given
+        << QStringList{problem + "SEG2 T1 1st \"0.5\" has one digit after the point: the plugin "
+                                 "reads 0.05 (0 h 05 min), but a spreadsheet saves 0.50 (0 h 50 "
+                                 "min) this way. Write the minutes with two digits: \"0.05\" or "
+                                 "\"0.50\"."}
+        << "";
+}
+
+void tst_CliInsight::validate()
+{
+    QFETCH(QList<QStringList>, rows);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, summary);
+    const QString file = saved(QStringLiteral("program.txt"), rows);
+    QVERIFY(!file.isEmpty());
+    const CliProcess::Result result = CliProcess::run(QStringList{"validate", file} + options);
+    QVERIFY2(result.finished && result.exitCode == (lines.isEmpty() ? 0 : 1), result.describe());
+    if (lines.isEmpty()) {
+        QVERIFY(result.out.isEmpty());
+        QVERIFY2(result.err.contains(summary), result.describe());
+    } else {
+        QCOMPARE(result.out, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    }
+}
+
+void tst_CliInsight::notAProgramFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // empty: a file over 10 MB
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("found"); // on stderr
+
+    const QByteArray text = "-\tSP1\r\nSEG1\t100 \xC2\xB0"
+                            "C\r\n";
+    const QString hint = QStringLiteral("\"Unicode text\"");
+    QTest::newRow("UTF-8") << text << 1 << QStringList{"is UTF-8 without a byte-order mark", hint};
+    QTest::newRow("over 10 MB") << QByteArray() << 3
+                                << QStringList{"far larger than any program file"};
+    QTest::newRow("header only") << QByteArray("\xFF\xFE-\0\t\0S\0P\0\x31\0\r\0\n\0", 16) << 1
+                                 << QStringList{"dcp30: cannot load ",
+                                                "No content found in the imported file."};
+}
+
+void tst_CliInsight::notAProgramFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, found);
+    const QString file = m_dir.filePath(QStringLiteral("other.txt"));
+    QVERIFY(TestFiles::write(file, bytes));
+    if (bytes.isEmpty())
+        QVERIFY(QFile(file).resize(10 * 1024 * 1024 + 1));
+    const CliProcess::Result result =
+        CliProcess::run({"validate", file, "--sp-limits", "0,10", "--event-types", "0,0,0"});
+    QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+    QVERIFY(result.out.isEmpty());
+    for (const QString &text : found)
+        QVERIFY2(result.err.contains(text), result.describe());
+}
 
 void tst_CliInsight::show_data()
 {
@@ -80,24 +212,11 @@ void tst_CliInsight::show_data()
         << "SEG3"
         << "620!1"
         << "!1  SEG3 SP1: SP1 [620] is out of range (0 ~ 500).";
-    QTest::newRow("TIME without colon") << demo(3, 2, 2, "0030") << given << 1 << "TIME"
-                                        << "SEG2"
-                                        << "0030!1"
-                                        << "SEG2 TIME: The format of TM is incorrect.";
-    QTest::newRow("time event pair broken")
-        << demo(3, 1, 5, "40") << given << 1 << "EV2"
-        << "SEG1"
-        << "40/5!1"
-        << "SEG1 EV2 2nd: In case of time event;  The value of EV2 2nd must be bigger";
     QTest::newRow("event range unknown without a controller")
         << demo(3, 1, 3, "-5000") << QStringList{"--port", "/nonexistent/tty"} << 0 << "EV1"
         << "SEG1"
         << "-5000/-"
         << "";
-    QTest::newRow("label out of order") << demo(3, 3, 0, "SEG7") << given << 1 << "Seg"
-                                        << "SEG7"
-                                        << "SEG7!1"
-                                        << "SEG3 label: Row 3 is labelled";
     QTest::newRow("more segments than rows")
         << demo(2) << (given + QStringList{"--segments", "3"}) << 1 << "Seg"
         << "SEG3"
@@ -125,14 +244,10 @@ void tst_CliInsight::show()
         QVERIFY2(result.out.contains("Run time 14:15 (855 min)"), result.describe());
     QVERIFY2(!result.out.contains("\x1b["), "no colour when stdout is not a terminal");
     QCOMPARE(cellUnder(lines, title, label), cell);
-    if (footnote.isEmpty()) {
+    if (footnote.isEmpty())
         QVERIFY2(result.out.contains("\nNo problems.\n"), result.describe());
-    } else {
-        const auto matches = [&footnote](const QString &line) {
-            return line.trimmed().startsWith(footnote) || line.contains(footnote);
-        };
-        QVERIFY2(std::any_of(lines.begin(), lines.end(), matches), result.describe());
-    }
+    else
+        QVERIFY2(result.out.contains(footnote), result.describe());
     if (options.contains("/nonexistent/tty"))
         QVERIFY2(result.out.contains("event types unknown (event ranges not checked)") &&
                      result.err.contains("/nonexistent/tty"),
@@ -148,20 +263,17 @@ void tst_CliInsight::plotPng_data()
     QTest::addColumn<QList<int>>("marked");        // the segments drawn as failing
     QTest::addColumn<bool>("bareEnvironment");     // no display and no platform named
 
-    QTest::newRow("demo program, default size")
-        << demo(8) << QStringList{} << QSize(1200, 700) << QList<qint32>{} << QList<int>{} << false;
     QTest::newRow("smaller, no display set")
         << demo(8) << QStringList{"--width", "640", "--height", "400"} << QSize(640, 400)
         << QList<qint32>{} << QList<int>{} << true;
-    QTest::newRow("single segment")
-        << demo(1) << QStringList{} << QSize(1200, 700) << QList<qint32>{} << QList<int>{} << false;
+    // Failing segments are marked by the ranges given, or by the row alone without them.
     QTest::newRow("SP1 above the limit in segments 3 and 4")
         << demo(8) << QStringList{"--sp-limits", "0,500", "--event-types", "0,50,8",
                                   "--width",     "1000",  "--height",      "600"}
         << QSize(1000, 600) << QList<qint32>{0, 500, 0, 50, 8} << QList<int>{3, 4} << false;
     QTest::newRow("PID group out of range, ranges not given")
-        << demo(8, 2, 19, "9") << QStringList{"--width", "900", "--height", "500"}
-        << QSize(900, 500) << QList<qint32>{} << QList<int>{2} << false;
+        << demo(8, 2, 19, "9") << QStringList{} << QSize(1200, 700) << QList<qint32>{}
+        << QList<int>{2} << false;
 }
 
 void tst_CliInsight::plotPng()
@@ -183,9 +295,10 @@ void tst_CliInsight::plotPng()
     }
     process.start(CliProcess::binary(), QStringList{"plot", file, "--out", picture} + options);
     QVERIFY(process.waitForFinished(60000));
-    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
-             process.readAllStandardError());
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, err);
     QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), "picture: " + picture + "\n");
+    QCOMPARE(err.contains("marked in red"), !marked.isEmpty());
 
     const QImage image(picture);
     QCOMPARE(image.size(), size);
@@ -215,61 +328,100 @@ void tst_CliInsight::plotPng()
     }
 }
 
-void tst_CliInsight::plotSvg()
-{
-    const QString file = saved(QStringLiteral("PROG_2.txt"), ProgramFiles::demoRows(2, 10));
-    const QString picture = m_dir.filePath(QStringLiteral("profile.svg"));
-    const CliProcess::Result result =
-        CliProcess::run({"plot", file, "--out", picture, "--width", "800", "--height", "450"});
-    QVERIFY2(result.finished && result.exitCode == 0, result.describe());
-    QSvgRenderer svg(picture);
-    QVERIFY(svg.isValid());
-    QCOMPARE(svg.defaultSize(), QSize(800, 450));
-    QFile text(picture);
-    QVERIFY(text.open(QIODevice::ReadOnly));
-    const QByteArray content = text.readAll();
-    QVERIFY(content.contains("Program 2"));
-    QVERIFY(content.contains("CERAMIC2"));
-}
-
-void tst_CliInsight::unwritablePicture_data()
-{
-    QTest::addColumn<QString>("out");    // in the test directory
-    QTest::addColumn<QString>("reason"); // on stderr
-    QTest::addColumn<bool>("sizeLimit"); // run under a file size limit of 512 bytes
-
-    QTest::newRow("missing directory") << "missing/profile.png"
-                                       << "Cannot write" << false;
-    QTest::newRow("a directory") << "folder.png"
-                                 << "Cannot write" << false;
-    QTest::newRow("file size limit, old picture kept") << "old.png"
-                                                       << "Cannot write" << true;
-}
-
+// A picture that cannot be written whole (here: a file size limit) leaves the old one and no
+// temporary file behind.
 void tst_CliInsight::unwritablePicture()
 {
-    QFETCH(QString, out);
-    QFETCH(QString, reason);
-    QFETCH(bool, sizeLimit);
     const QString file = saved(QStringLiteral("program.txt"), demo(8));
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.png")));
-    QFile old(m_dir.filePath(QStringLiteral("old.png")));
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old picture") == 11);
-    old.close();
+    const QString old = m_dir.filePath(QStringLiteral("old.png"));
+    QVERIFY(TestFiles::write(old, "old picture"));
     const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
-    const QStringList words{"plot", file, "--out", m_dir.filePath(out)};
     const CliProcess::Result result =
-        sizeLimit ? CliProcess::run(QStringList{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"",
-                                                CliProcess::binary()} +
-                                        words,
-                                    60000, QString(), QStringLiteral("/bin/sh"))
-                  : CliProcess::run(words);
+        CliProcess::run({"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", CliProcess::binary(), "plot",
+                         file, "--out", old},
+                        60000, QString(), QStringLiteral("/bin/sh"));
     QVERIFY2(result.finished && result.exitCode == 3, result.describe());
-    QVERIFY2(result.err.contains(reason), result.describe());
+    QVERIFY2(result.err.contains("Cannot write"), result.describe());
     QVERIFY(result.out.isEmpty());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll(), QByteArray("old picture"));
+    QCOMPARE(TestFiles::read(old), "old picture");
+}
+
+void tst_CliInsight::diff_data()
+{
+    QTest::addColumn<QString>("right");      // "controller:N" or the name of a changed copy
+    QTest::addColumn<QList<int>>("changed"); // row, column, of the copy's cell to change ...
+    QTest::addColumn<QStringList>("texts");  // ... to these texts
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // stdout, sorted
+
+    // Written differently, stored alike.
+    QTest::newRow("same values, other notation")
+        << "copy.txt" << QList<int>{1, 1, 1, 2} << QStringList{"0150", "0:45"} << 0
+        << QStringList{};
+    QTest::newRow("a setpoint and the tag")
+        << "copy.txt" << QList<int>{3, 1, 1, 25} << QStringList{"600", "ANNEAL02"} << 1
+        << QStringList{"SEG3 SP1: left.txt 620, copy.txt 600",
+                       "Tag: left.txt \"ANNEAL01\", copy.txt \"ANNEAL02\""};
+    QTest::newRow("the controller holds the file's program")
+        << "controller:1" << QList<int>{} << QStringList{} << 0 << QStringList{};
+}
+
+// "dcp30 diff": which cells differ between two programs, and the exit status scripts rely on.
+void tst_CliInsight::diff()
+{
+    QFETCH(QString, right);
+    QFETCH(QList<int>, changed);
+    QFETCH(QStringList, texts);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QList<QStringList> copy = demo(3);
+    QVERIFY(!saved("left.txt", copy).isEmpty());
+    for (int i = 0; i < texts.size(); ++i)
+        copy[changed.at(2 * i)][changed.at(2 * i + 1)] = texts.at(i);
+    QVERIFY(!saved("copy.txt", copy).isEmpty());
+    const CliProcess::Result result =
+        CliProcess::run({"diff", "left.txt", right}, 60000, m_dir.path());
+    QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+    QStringList out = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    out.sort();
+    QCOMPARE(out, lines);
+}
+
+// The procedure the README gives (UTF-16, tab only, every column imported as Text) keeps every
+// cell, so "dcp30 validate" takes the file back. What the default import does to times is a
+// validate problem (validate rows "spreadsheet time" and "time event with one digit").
+void tst_CliInsight::throughCalc()
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        QSKIP("LibreOffice (soffice) is not installed; scripts/deps installs it");
+    // Demo program 3: TIME 00:50 in segment 1, time event T1 0.10 to 1.20 in segment 3.
+    QList<QStringList> rows = ProgramFiles::demoRows(3, 5);
+    rows[1][9] = QStringLiteral("0.10"); // segment 1, T1 1st
+    rows[1][10] = QStringLiteral("3.50");
+    const QString original = saved(QStringLiteral("program.txt"), rows);
+    QVERIFY(!original.isEmpty());
+    // The filter options of the text import and export: tab (9), double quote (34), UTF-16
+    // (65535), from line 1, then column/format pairs (2: Text); the export quotes no text cell.
+    QStringList formats;
+    for (int column = 1; column <= 26; ++column)
+        formats << QStringLiteral("%1/2").arg(column);
+    const QString filter = QStringLiteral("Text - txt - csv (StarCalc)");
+    const QString outDir = m_dir.filePath(QStringLiteral("calc"));
+    const CliProcess::Result calc = CliProcess::run(
+        {"-env:UserInstallation=" + QUrl::fromLocalFile(m_dir.filePath("profile")).toString(),
+         "--headless",
+         QStringLiteral("--infilter=%1:9,34,65535,1,%2").arg(filter, formats.join('/')),
+         "--convert-to", QStringLiteral("csv:%1:9,34,65535,1,,0,false,true,true").arg(filter),
+         "--outdir", outDir, original},
+        120000, QString(), soffice);
+    const QString saved = outDir + QStringLiteral("/program.csv");
+    QVERIFY2(QFile::exists(saved), calc.describe());
+    QCOMPARE(ProgramFiles::load(saved), rows);
+    const CliProcess::Result validate =
+        CliProcess::run({"validate", saved, "--sp-limits", "-200,1300", "--event-types", "0,50,8"});
+    QVERIFY2(validate.finished && validate.exitCode == 0, validate.describe());
 }
 
 QTEST_MAIN(tst_CliInsight)

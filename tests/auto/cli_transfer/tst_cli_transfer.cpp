@@ -1,63 +1,32 @@
-// End-to-end runs of the dcp30 tool against its built-in simulated controller: arguments and
-// exit codes, the files a read and a write leave, and the error logs they report. The content of
-// the logs is the plugin's; here it shows that the options reached the plugin.
+// End-to-end runs of the dcp30 tool's line commands (read, write, close, tag) against its
+// built-in simulated controller and against "dcp30 simulate" on a pseudo-terminal or a TCP port:
+// arguments and exit codes, the files a transfer leaves, the error logs it reports, --verify, and
+// the line faults the port objects must survive. The content of the logs is the plugin's; here
+// it shows that the options reached the plugin.
 
 #include "CliSupport.h"
+#include "PtyPair.h"
+#include "TestFiles.h"
 
-#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using CliProcess::words;
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs the tool in the background for tests that act on it while it runs.
-struct Background
-{
-    QProcess process;
-    QElapsedTimer clock;
-    void start(const QStringList &arguments, const QString &directory)
-    {
-        process.setWorkingDirectory(directory);
-        process.start(CliProcess::binary(), arguments);
-        process.waitForStarted(10000);
-        clock.start();
-    }
-    void signal(int number) { ::kill(pid_t(process.processId()), number); }
-    // The exit code, or -1 when it did not end normally within timeoutMs.
-    int wait(int timeoutMs)
-    {
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
-};
+// Demo program 1 ("ANNEAL01"), segment 1's SP1 is 150 (0096): flipping the lowest bit of the
+// reply's last SP1 digit (character 19 of a block-read reply) makes it 151.
+const QString damagedSp1 = QStringLiteral("block-read:nth=1:garbled=19");
 
 } // namespace
 
@@ -75,14 +44,19 @@ private slots:
     void readFailures_data();
     void readFailures();
     void writeFaultReportsLog();
-    void refusedLogGetsHint();
     void outputTargets_data();
     void outputTargets();
     void fullDiskKeepsOldFile();
-    void concurrentRunsNeverMix();
     void interrupted_data();
     void interrupted();
     void closeCommand();
+    void overRealLines_data();
+    void overRealLines();
+    void refusedWriteLeavesTheProgram();
+    void verified_data();
+    void verified();
+    void tagsOnAController();
+    void echoingLine();
 
 private:
     QTemporaryDir m_dir;
@@ -105,14 +79,8 @@ void tst_CliTransfer::commandLine_data()
         QTest::newRow(name) << arguments << exitCode << out << err;
     };
     // Each command's own required words must not stand in the way of its help.
-    auto help = [&](const char *arguments, const char *usage) {
-        row(arguments, words(arguments), 0, usage, "");
-    };
-    help("--help", "Usage: dcp30 read ");
-    help("write -h", "Usage: dcp30 write --program N");
-    help("validate --help", "Usage: dcp30 validate FILE");
-    help("tag --help", "Usage: dcp30 tag get ADDRESS");
-    help("simulate --help", "Usage: dcp30 simulate (--pty | --tcp PORTNUMBER)");
+    row("--help", {"--help"}, 0, "Usage: dcp30 read ", "");
+    row("write -h", {"write", "-h"}, 0, "Usage: dcp30 write --program N", "");
 
     auto bad = [&](const char *name, const QString &arguments, const char *reason) {
         row(name, words(arguments), 2, "", reason);
@@ -130,22 +98,20 @@ void tst_CliTransfer::commandLine_data()
         "must have the form tcp:HOST:PORTNUMBER");
     bad("fault on a real line", read + "--port /dev/ttyS0 --fault open-read:no-reply",
         "--fault applies to the built-in simulated controller");
-    bad("fault syntax", read + "--fault open-read:explode", "--fault: ");
     bad("parity", read + "--parity MARK", "--parity must be NONE, EVEN or ODD");
     bad("baud", read + "--baud 12345", "--baud 12345 is not a baud rate");
-    bad("validate without file", "validate", "name the program CSV file to check");
-    bad("validate sp-limits", "validate f.txt --sp-limits 5", "--sp-limits needs 2 whole numbers");
-    bad("tag action", "tag peek RAM1", "unknown action \"peek\"");
-    bad("tag set RF0", "tag set RF0 1", "raising RF0 starts a program read");
-    bad("simulate both", "simulate --pty --tcp 0", "give either --pty or --tcp PORTNUMBER");
-    bad("diff one side", "diff a.txt", "name the two programs to compare");
     bad("diff program 20", "diff a.txt controller:20", "controller programs are 1 to 19");
-    bad("diff two controllers", "diff controller:1 controller:2", "give --segments");
+    bad("tag set RF0", "tag set RF0 1", "raising RF0 starts a program read");
+    bad("tag in lower case", "tag get rf0",
+        "\"rf0\" is not a tag: did you mean \"RF0\"? (tag addresses are case-sensitive)");
+    bad("tag beyond the memory", "tag set RAM65536 1", "unknown tag address \"RAM65536\": ");
+    bad("tag beyond a 32-bit element", "tag set RAM4509 4294967295",
+        "4294967295 does not fit data type 3 (-2147483648 to 2147483647)");
+    bad("tag beyond a controller word", "tag set RAM4509 -1,-32769",
+        "-32769 does not fit a controller word (-32768 to 32767)");
 
     const QString plainFile = m_dir.filePath(QStringLiteral("plain.txt"));
-    QFile file(plainFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(TestFiles::write(plainFile, QByteArray()));
     // A port nobody listens on: taken from the system, then given back.
     quint16 closedPort = 0;
     {
@@ -165,17 +131,9 @@ void tst_CliTransfer::commandLine_data()
     row("csv to install missing",
         words("write --program 1 --segments 1 --csv") + QStringList{missing}, 3, "",
         "cannot open " + missing);
-    row("out directory missing", readArgs + QStringList{"--out", m_dir.filePath("nodir/p.txt")}, 3,
-        "", "does not exist");
-    row("validate missing file",
-        QStringList{"validate", missing} + words("--sp-limits 0,10 --event-types 0,0,0"), 3, "",
-        "cannot open " + missing);
-    row("tag on missing device", words("tag get RAM4509 --port /dev/nonexistent0"), 3, "",
-        "dcp30: cannot open /dev/nonexistent0");
 
     row("range parameters", words("tag get RAM4509 --count 2"), 0, "-200 1300\n", "");
     row("16-bit event type", words("tag get RAM3505 --type 2"), 0, "50\n", "");
-    row("own tag", words("tag get SegCnt0"), 0, "1\n", "");
     row("own tag clamped", words("tag set ProgramID0 40"), 0, "19\n", "");
     row("word written", words("tag set RAM100 7,-8 --fault data-read:nth=5:no-reply"), 0, "", "");
     row("value refused by the controller", words("tag set RAM100 5 --fault data-write:end-code=44"),
@@ -212,16 +170,14 @@ void tst_CliTransfer::pluginFilesMissing_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("err");
-    auto row = [](const char *name, bool withPlugin, const char *arguments, int exitCode,
-                  const char *err) {
-        QTest::newRow(name) << withPlugin << QString(arguments) << exitCode << QString(err);
-    };
-    row("no plugin", false, "read --program 2 --segments 1", 3,
-        "dcp30: the plugin cannot be loaded: ");
+    QTest::newRow("no plugin") << false << "read --program 2 --segments 1" << 3
+                               << "dcp30: the plugin cannot be loaded: ";
     // A write needs the range parameters, which only the link driver can read.
-    row("no link driver for a write", true, "write --program 2 --segments 1 --csv src.txt", 3,
-        "dcp30: the link driver cannot be loaded: ");
-    row("a read does without it", true, "read --program 2 --segments 1 --quiet", 0, "");
+    QTest::newRow("no link driver for a write")
+        << true << "write --program 2 --segments 1 --csv src.txt" << 3
+        << "dcp30: the link driver cannot be loaded: ";
+    QTest::newRow("a read does without it")
+        << true << "read --program 2 --segments 1 --quiet" << 0 << "";
 }
 
 void tst_CliTransfer::pluginFilesMissing()
@@ -251,7 +207,7 @@ void tst_CliTransfer::readDeliversProgramFile()
 {
     // An error log of an earlier run is neither reported nor touched by a clean read.
     const QString oldLog = m_dir.filePath("READ_PROG_3_ERROR.txt");
-    QVERIFY(writeFile(oldLog, "Program 1:\r\nFrom an earlier run."));
+    QVERIFY(TestFiles::write(oldLog, "Program 1:\r\nFrom an earlier run."));
     QFile::remove(ProgramFiles::appFile("PROG_3.txt"));
 
     // A relative --out is relative to the caller's working directory.
@@ -273,34 +229,49 @@ void tst_CliTransfer::readDeliversProgramFile()
 
 void tst_CliTransfer::readFailures_data()
 {
+    QTest::addColumn<QString>("simulate"); // "dcp30 simulate" arguments; empty: the built-in one
     QTest::addColumn<int>("program");
     QTest::addColumn<QString>("options");
     QTest::addColumn<QStringList>("log");
     QTest::addColumn<int>("handedOver"); // segments in --out; -1: --out left as it was
     const QString noData =
         QStringLiteral("Program number or segment number is in error. No program in the segment.");
-    QTest::newRow("empty program")
-        << 6 << "--quiet" << QStringList{"Program 1:", "Seg1:" + noData, "Seg2:" + noData} << -1;
+    const QString readFail = QStringLiteral("Reading the Program 1 file fail. Error Code 1.");
     QTest::newRow("empty program, partial kept")
-        << 6 << "--quiet --keep-partial"
+        << "" << 6 << "--quiet --keep-partial"
         << QStringList{"Program 1:", "Seg1:" + noData, "Seg2:" + noData} << 0;
-    QTest::newRow("open never answered, no retries")
-        << 1 << "--fault open-read:no-reply --retries 0"
-        << QStringList{"Program 1:", "Opening the Program 1 file fail. Error Code 1."} << -1;
     // The repeated block succeeds: the program is right, but the read reports an error.
     QTest::newRow("one garbled block, repeated, kept")
-        << 1 << "--fault block-read:nth=2:garbled --keep-partial"
-        << QStringList{"Program 1:", "Reading the Program 1 file fail. Error Code 1."} << 2;
+        << "" << 1 << "--fault block-read:nth=2:garbled --keep-partial"
+        << QStringList{"Program 1:", readFail} << 2;
+    // The read timeout and the retries given on the command line govern a real line.
+    const QString openFail = QStringLiteral("Opening the Program 2 file fail. Error Code 1.");
+    QTest::newRow("silent controller on a pty")
+        << "--pty --fault any:no-reply" << 2 << "--retries 1 --timeout 100"
+        << QStringList{"Program 1:", openFail, openFail, "Read File retry time is over 1 times."}
+        << -1;
+    // The first block reply arrives after the read gave up; the late one is queued behind the
+    // repeat's reply. Only option 12 before the next command keeps that stale reply from being
+    // taken as segment 2 (which the plugin would reject and log).
+    QTest::newRow("late reply discarded")
+        << "--tcp 0 --fault block-read:nth=1:late:delay=700" << 1 << "--timeout 200 --keep-partial"
+        << QStringList{"Program 1:", readFail} << 2;
 }
 
 void tst_CliTransfer::readFailures()
 {
+    QFETCH(QString, simulate);
     QFETCH(int, program);
     QFETCH(QString, options);
     QFETCH(QStringList, log);
     QFETCH(int, handedOver);
+    ToolProcess simulator;
+    if (!simulate.isEmpty()) {
+        QVERIFY(simulator.start(words(simulate)));
+        options += " --port " + simulator.where();
+    }
     const QString out = m_dir.filePath("out.txt");
-    QVERIFY(writeFile(out, "previous"));
+    QVERIFY(TestFiles::write(out, "previous"));
     const CliProcess::Result result = CliProcess::run(
         words(QStringLiteral("read --out out.txt --program %1 --segments 2 ").arg(program) +
               options),
@@ -315,14 +286,15 @@ void tst_CliTransfer::readFailures()
         result.err.contains(QStringLiteral("sent the close command for program %1").arg(program)),
         result.describe());
     if (handedOver < 0) {
-        QCOMPARE(readFile(out), QByteArray("previous"));
+        QCOMPARE(TestFiles::read(out), QByteArray("previous"));
         QVERIFY(result.labelled("program file").isEmpty());
+        QVERIFY2(result.err.contains("out.txt was left as it was"), result.describe());
     } else {
         QCOMPARE(result.labelled("program file"), QStringList{out});
         // A program without segments is the header row alone.
-        const QList<QStringList> rows = ProgramFiles::demoRows(program, handedOver);
-        QVERIFY(ProgramFiles::save(rows, m_dir.filePath("expected.txt")));
-        QCOMPARE(readFile(out), readFile(m_dir.filePath("expected.txt")));
+        const QString expected = m_dir.filePath("expected.txt");
+        QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(program, handedOver), expected));
+        QCOMPARE(TestFiles::read(out), TestFiles::read(expected));
     }
 }
 
@@ -330,7 +302,7 @@ void tst_CliTransfer::writeFaultReportsLog()
 {
     const QString source = m_dir.filePath("anneal.txt");
     QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 2), source));
-    const QByteArray before = readFile(source);
+    const QByteArray before = TestFiles::read(source);
     const CliProcess::Result result = CliProcess::run(
         words("write --program 4 --segments 2 --fault block-write:nth=1:count=2:no-reply "
               "--retries 1 --csv anneal.txt"),
@@ -344,61 +316,40 @@ void tst_CliTransfer::writeFaultReportsLog()
     QCOMPARE(ProgramFiles::logLines(log),
              QStringList({"Program 1:", fail, fail, "",
                           "The retry time of writing the Program 4 file is over 1 times."}));
-    QCOMPARE(readFile(source), before);
-}
+    QCOMPARE(TestFiles::read(source), before);
 
-void tst_CliTransfer::refusedLogGetsHint()
-{
-    const CliProcess::Result result = CliProcess::run(
+    // A refusal the user can clear gets the command that clears it.
+    const CliProcess::Result refused = CliProcess::run(
         words("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50"), 60000,
         m_dir.path());
-    QVERIFY2(result.finished && result.exitCode == 1, result.describe());
-    QVERIFY2(result.err.contains("File is already open."), result.describe());
-    QVERIFY2(result.err.contains("\"dcp30 close --program 2\""), result.describe());
+    QVERIFY2(refused.finished && refused.exitCode == 1, refused.describe());
+    QVERIFY2(refused.err.contains("File is already open."), refused.describe());
+    QVERIFY2(refused.err.contains("\"dcp30 close --program 2\""), refused.describe());
 }
 
 void tst_CliTransfer::outputTargets_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("err"); // in stderr when the exit code is not 0
-    QTest::newRow("standard output") << "-" << 0 << "";
-    QTest::newRow("character device, written into") << "/dev/null" << 0 << "";
-    QTest::newRow("fifo, written into") << "fifo" << 0 << "";
-    QTest::newRow("full device") << "/dev/full" << 3 << "No space left on device";
+    QTest::newRow("standard output") << "-" << 0;
+    QTest::newRow("full device") << "/dev/full" << 3;
 }
 
 void tst_CliTransfer::outputTargets()
 {
     QFETCH(QString, target);
     QFETCH(int, exitCode);
-    QFETCH(QString, err);
-    const QString path = target == "fifo" ? m_dir.filePath("fifo") : target;
-    QProcess reader; // the other end of the FIFO, as a pipeline would have it
-    if (target == "fifo") {
-        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-        reader.start("cat", {path});
-        QVERIFY(reader.waitForStarted(10000));
-    }
     const CliProcess::Result result =
-        CliProcess::run(QStringList{"read", "--program", "2", "--segments", "2", "--out", path},
+        CliProcess::run(QStringList{"read", "--program", "2", "--segments", "2", "--out", target},
                         60000, m_dir.path());
-    reader.waitForFinished(10000);
-    const QByteArray fromFifo = reader.readAllStandardOutput();
     QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
     if (exitCode != 0) {
-        QVERIFY2(result.err.contains(err), result.describe());
+        QVERIFY2(result.err.contains("No space left on device"), result.describe());
         return;
     }
-    QFile expected(m_dir.filePath("expected.txt"));
-    QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(2, 2), expected.fileName()));
-    if (target == "-")
-        QCOMPARE(result.outBytes, readFile(expected.fileName()));
-    const QFileInfo info(path);
-    if (target == "fifo")
-        QCOMPARE(fromFifo, readFile(expected.fileName()));
-    else if (target != "-")
-        QVERIFY(!info.isFile()); // still the device it was
+    const QString expected = m_dir.filePath("expected.txt");
+    QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(2, 2), expected));
+    QCOMPARE(result.outBytes, TestFiles::read(expected));
 }
 
 // A file system with no room left: the old --out file stays whole and the cause is named.
@@ -410,7 +361,7 @@ void tst_CliTransfer::fullDiskKeepsOldFile()
         QSKIP("cannot mount a small file system here (needs root)");
     const QString out = mountPoint + "/PROG_2.txt";
     const QByteArray previous = QByteArray("an older program, kept whole");
-    QVERIFY(writeFile(out, previous));
+    QVERIFY(TestFiles::write(out, previous));
     QFile filler(mountPoint + "/filler");
     QVERIFY(filler.open(QIODevice::WriteOnly));
     for (int chunk = 4096; chunk > 0; chunk /= 2) {
@@ -421,48 +372,11 @@ void tst_CliTransfer::fullDiskKeepsOldFile()
     const CliProcess::Result result =
         CliProcess::run(QStringList{"read", "--program", "2", "--segments", "3", "--out", out},
                         60000, m_dir.path());
-    const QByteArray after = readFile(out);
+    const QByteArray after = TestFiles::read(out);
     ::umount(QFile::encodeName(mountPoint).constData());
     QVERIFY2(result.finished && result.exitCode == 3, result.describe());
     QVERIFY2(result.err.contains("No space left on device"), result.describe());
     QCOMPARE(after, previous);
-}
-
-// Two runs on two controllers at once, same program number: each gets its own controller's
-// program, because each run keeps its files in a directory of its own.
-void tst_CliTransfer::concurrentRunsNeverMix()
-{
-    SimulatorProcess first;
-    SimulatorProcess second;
-    QVERIFY(first.start({"--tcp", "0"}));
-    QVERIFY(second.start({"--tcp", "0"}));
-    const QList<QStringList> programs[2] = {ProgramFiles::demoRows(1, 3),
-                                            ProgramFiles::demoRows(2, 3)};
-    const QString ports[2] = {first.where(), second.where()};
-    for (int i = 0; i < 2; ++i) {
-        const QString source = m_dir.filePath(QStringLiteral("source%1.txt").arg(i));
-        QVERIFY(ProgramFiles::save(programs[i], source));
-        const CliProcess::Result written =
-            CliProcess::run(words("write --program 5 --segments 3 --quiet --csv") +
-                            QStringList{source, "--port", ports[i]});
-        QVERIFY2(written.finished && written.exitCode == 0, written.describe());
-    }
-    for (int round = 0; round < 3; ++round) {
-        Background runs[2];
-        for (int i = 0; i < 2; ++i)
-            runs[i].start(words(QStringLiteral("read --program 5 --segments 3 --quiet --out "
-                                               "r%1-%2.txt --port ")
-                                    .arg(round)
-                                    .arg(i)) +
-                              QStringList{ports[i]},
-                          m_dir.path());
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(runs[i].wait(60000), 0);
-            QCOMPARE(
-                ProgramFiles::load(m_dir.filePath(QStringLiteral("r%1-%2.txt").arg(round).arg(i))),
-                programs[i]);
-        }
-    }
 }
 
 void tst_CliTransfer::interrupted_data()
@@ -482,14 +396,14 @@ void tst_CliTransfer::interrupted()
     QFETCH(int, signalNumber);
     QFETCH(bool, twice);
     QFETCH(int, exitCode);
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     // With twice, the close is never answered, so only the second signal can end the wait.
     QVERIFY(simulator.start(twice ? QStringList{"--tcp", "0", "--fault", "close:no-reply"}
                                   : QStringList{"--tcp", "0"}));
-    Background run;
-    run.start(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
-                  QStringList{simulator.where()},
-              m_dir.path());
+    ToolProcess run;
+    run.run(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
+                QStringList{simulator.where()},
+            m_dir.path());
     QTest::qWait(1200);
     run.signal(signalNumber);
     if (twice) {
@@ -500,7 +414,7 @@ void tst_CliTransfer::interrupted()
     QVERIFY(!QFile::exists(m_dir.filePath("p.txt")));
     if (twice)
         return;
-    const QString err = run.err();
+    const QString err = run.errorOutput();
     QVERIFY2(err.contains("the read was stopped and the controller's program file 2 closed"),
              qPrintable(err));
     const CliProcess::Result again =
@@ -513,7 +427,7 @@ void tst_CliTransfer::interrupted()
 // "dcp30 close" sends exactly one close frame for the program.
 void tst_CliTransfer::closeCommand()
 {
-    SimulatorProcess simulator;
+    ToolProcess simulator;
     QVERIFY(simulator.start({"--tcp", "0", "--verbose"}));
     const CliProcess::Result result =
         CliProcess::run(words("close --program 7 --port") + QStringList{simulator.where()});
@@ -523,6 +437,190 @@ void tst_CliTransfer::closeCommand()
     const QString trace = simulator.errorOutput();
     QCOMPARE(trace.count("-> <STX>"), 1);
     QVERIFY2(trace.contains("-> <STX>0100XFC,7<ETX><CR><LF>"), qPrintable(trace));
+}
+
+void tst_CliTransfer::overRealLines_data()
+{
+    QTest::addColumn<QString>("simulate");
+    QTest::addColumn<int>("signalNumber"); // that ends the simulator
+    QTest::newRow("pty") << "--pty" << int(SIGINT);
+    QTest::newRow("tcp") << "--tcp 0" << int(SIGTERM);
+    // The chunks of every block reply come 100 ms apart: pauses inside one reply.
+    QTest::newRow("tcp, four chunks")
+        << "--tcp 0 --fault block-read:split=4:delay=100" << int(SIGTERM);
+    // Every reply of the transfer byte by byte, ETX and LF apart as well.
+    QTest::newRow("pty, single bytes") << "--pty --fault any:split=40:delay=2" << int(SIGTERM);
+}
+
+// A program written over a line is found by a later connection to the same controller.
+void tst_CliTransfer::overRealLines()
+{
+    QFETCH(QString, simulate);
+    QFETCH(int, signalNumber);
+    ToolProcess simulator;
+    QVERIFY(simulator.start(words(simulate)));
+    // The first line names the line as --port takes it.
+    QVERIFY2(
+        simulator.where().startsWith(simulate.startsWith("--pty") ? "/dev/" : "tcp:127.0.0.1:"),
+        qPrintable(simulator.where()));
+    const QList<QStringList> rows = ProgramFiles::demoRows(2, 3);
+    const QString source = m_dir.filePath("ceramic.txt");
+    QVERIFY(ProgramFiles::save(rows, source));
+    const CliProcess::Result write =
+        CliProcess::run(words("write --program 8 --segments 3 --csv") +
+                            QStringList{source, "--port", simulator.where()},
+                        60000, m_dir.path());
+    QVERIFY2(write.finished && write.exitCode == 0, write.describe());
+    QVERIFY(write.labelled("error log").isEmpty());
+    const QString copy = m_dir.filePath("back.txt");
+    const CliProcess::Result back =
+        CliProcess::run(words("read --program 8 --segments 3 --out") +
+                            QStringList{copy, "--port", simulator.where()},
+                        60000, m_dir.path());
+    QVERIFY2(back.finished && back.exitCode == 0, back.describe());
+    QVERIFY(back.labelled("error log").isEmpty());
+    QCOMPARE(ProgramFiles::load(copy), rows);
+
+    QCOMPARE(simulator.stop(signalNumber), 0);
+    QVERIFY2(simulator.errorOutput().contains(
+                 QStringLiteral("simulator stopped (signal %1)").arg(signalNumber)),
+             qPrintable(simulator.errorOutput()));
+}
+
+// A file with problems is refused before the transfer starts: nothing is logged, and the
+// controller's program is never opened, which opening for writing would clear.
+void tst_CliTransfer::refusedWriteLeavesTheProgram()
+{
+    QTemporaryDir dir;
+    ToolProcess simulator;
+    QVERIFY(simulator.start({"--tcp", "0"}));
+    QList<QStringList> rows = ProgramFiles::demoRows(1, 3);
+    rows[2][1] = QStringLiteral("1301");
+    const QString file = dir.filePath("program.txt");
+    QVERIFY(ProgramFiles::save(rows, file));
+    CliProcess::Result result =
+        CliProcess::run({"write", "--program", "1", "--segments", "3", "--csv", file, "--port",
+                         simulator.where(), "--verify"},
+                        60000, dir.path());
+    QVERIFY2(result.finished && result.exitCode == 1, result.describe());
+    QVERIFY2(result.out.split('\n').contains("\t\tSP1 [1301] is out of range (-200 ~ 1300)."),
+             result.describe());
+    QVERIFY2(result.err.contains(file + " has problems, so nothing was written"),
+             result.describe());
+    QCOMPARE(QDir(dir.path()).entryList({"*_ERROR.txt"}, QDir::Files), QStringList{});
+    const QString out = dir.filePath("out.txt");
+    result = CliProcess::run({"read", "--program", "1", "--segments", "3", "--out", out, "--port",
+                              simulator.where(), "--quiet"});
+    QVERIFY2(result.finished && result.exitCode == 0, result.describe());
+    QCOMPARE(ProgramFiles::load(out), ProgramFiles::demoRows(1, 3));
+}
+
+void tst_CliTransfer::verified_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE: the program file; OUT: out.txt
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("differences"); // stdout lines
+    QTest::addColumn<QStringList>("files");       // left in the run's directory
+
+    const QStringList write = words("write --program 7 --segments 3 --csv FILE --verify");
+    const QStringList read = words("read --program 1 --segments 3 --out OUT --verify");
+    QTest::newRow("write read back as written") << write << 0 << QStringList{} << QStringList{};
+    QTest::newRow("write, damaged reply in the read-back")
+        << write + QStringList{"--fault", damagedSp1} << 1
+        << QStringList{"SEG1 SP1: wrote 150, read 151"} << QStringList{};
+    // Segment 3 is invalid: the plugin writes 1 and 2 and logs 3; those two are read back.
+    QTest::newRow("write --skip-invalid") << write + QStringList{"--skip-invalid"} << 1
+                                          << QStringList{} << QStringList{"WRITE_PROG_7_ERROR.txt"};
+    QTest::newRow("two reads alike") << read << 0 << QStringList{} << QStringList{"out.txt"};
+    QTest::newRow("reads differ: the file is left alone")
+        << read + QStringList{"--fault", damagedSp1} << 1
+        << QStringList{"SEG1 SP1: first read 151, second read 150"} << QStringList{};
+    QTest::newRow("reads differ, --keep-partial")
+        << read + QStringList{"--fault", damagedSp1, "--keep-partial"} << 1
+        << QStringList{"SEG1 SP1: first read 151, second read 150"} << QStringList{"out.txt"};
+}
+
+// --verify: a reply damaged on the line (the line has no check characters) shows as a
+// difference by segment and column.
+void tst_CliTransfer::verified()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, differences);
+    QFETCH(QStringList, files);
+    QTemporaryDir dir;
+    QList<QStringList> rows = ProgramFiles::demoRows(1, 3);
+    if (arguments.contains("--skip-invalid"))
+        rows[3][1] = QStringLiteral("5000");
+    const QString file = dir.filePath(QStringLiteral("program.txt"));
+    QVERIFY(ProgramFiles::save(rows, file));
+    arguments.replaceInStrings(QRegularExpression("^FILE$"), file);
+    arguments.replaceInStrings(QRegularExpression("^OUT$"), dir.filePath("out.txt"));
+    const CliProcess::Result result = CliProcess::run(arguments, 120000, dir.path());
+    QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+    const QStringList lines = result.out.split('\n').filter(QRegularExpression("^SEG"));
+    QCOMPARE(lines, differences);
+    QCOMPARE(QDir(dir.path()).entryList({"*_ERROR.txt", "out.txt"}, QDir::Files), files);
+    if (differences.isEmpty() && arguments.first() == "write")
+        QVERIFY2(result.err.contains("read back as written"), result.describe());
+    if (files.contains("out.txt")) {
+        // --keep-partial hands over the first read, the one the damaged reply went into.
+        QList<QStringList> expected = ProgramFiles::demoRows(1, 3);
+        if (arguments.contains("--keep-partial"))
+            expected[1][1] = QStringLiteral("151");
+        QCOMPARE(ProgramFiles::load(dir.filePath("out.txt")), expected);
+    }
+}
+
+// A negative VALUE is a value, not an option, wherever it stands; the controller holds it, and
+// "validate --port" judges a file by the controller's ranges.
+void tst_CliTransfer::tagsOnAController()
+{
+    ToolProcess simulator;
+    QVERIFY(simulator.start({"--tcp", "0"}));
+    const QString port = simulator.where();
+    auto run = [&](const QStringList &arguments, int exitCode, const QString &out) {
+        const CliProcess::Result result = CliProcess::run(arguments);
+        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        QCOMPARE(result.out, out);
+    };
+    run({"tag", "set", "--port", port, "--type", "2", "RAM4509", "-100"}, 0, "");
+    run({"tag", "get", "RAM4509", "--port", port, "--type", "2"}, 0, "-100\n");
+    run({"tag", "set", "RAM4509", "-300,500", "--port=" + port}, 0, "");
+    run({"tag", "get", "RAM4509", "--count", "2", "--port", port}, 0, "-300 500\n");
+    const QString file = m_dir.filePath("anneal.txt");
+    QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 3), file));
+    run({"validate", file, "--port", port}, 1,
+        "Program 1:\n\n\tSegment 3 has following format error : \n"
+        "\t\tSP1 [620] is out of range (-300 ~ 500).\n");
+}
+
+// An adapter with local echo on, played on the master side of a pseudo-terminal: every byte the
+// tool sends comes straight back and the controller never answers.
+void tst_CliTransfer::echoingLine()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    std::atomic<bool> done{false};
+    std::thread adapter([&] {
+        char chunk[256];
+        while (!done.load()) {
+            const ssize_t n = ::read(pty.master(), chunk, sizeof chunk);
+            if (n > 0)
+                ::write(pty.master(), chunk, size_t(n));
+            else
+                QThread::msleep(2);
+        }
+    });
+    const CliProcess::Result result =
+        CliProcess::run({"tag", "get", "RAM4509", "--port", pty.name(), "--timeout", "300"});
+    done.store(true);
+    adapter.join();
+    QVERIFY2(result.finished && result.exitCode == 1, result.describe());
+    QVERIFY2(result.err.contains(QLatin1String("dcp30: no value for RAM4509")), result.describe());
+    QCOMPARE(result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(),
+             QStringLiteral("dcp30: the line echoes every request (an adapter with local echo "
+                            "on?): switch the echo off"));
 }
 
 QTEST_GUILESS_MAIN(tst_CliTransfer)

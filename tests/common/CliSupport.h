@@ -145,33 +145,32 @@ inline QString appFile(const QString &name)
     return CliProcess::appDir() + QLatin1Char('/') + name;
 }
 
-// The error log a transfer of program hands over in the working directory of runs that name
-// none; kind is READ or WRITE.
-inline QString errorLog(const QString &kind, int program)
-{
-    return CliProcess::workDir() + QStringLiteral("/%1_PROG_%2_ERROR.txt").arg(kind).arg(program);
-}
-
 } // namespace ProgramFiles
 
-// "dcp30 simulate ..." running in the background for the length of a test. start() waits (up
-// to a bound) for the first line, the --port value clients use; the destructor ends the
-// simulator with SIGTERM and kills it if it does not end in time.
-class SimulatorProcess
+// The tool running in the background for the length of a test: "dcp30 simulate ..." (start()
+// waits for its first line, the --port value clients use), or a command the test acts on while it
+// runs (run()). The destructor ends it with SIGTERM and kills it if it does not end in time.
+class ToolProcess
 {
 public:
-    ~SimulatorProcess()
+    ~ToolProcess()
     {
         if (m_process.state() != QProcess::NotRunning)
             stop(SIGTERM);
     }
 
+    // Starts the tool with arguments in directory (default: CliProcess::workDir()).
+    void run(const QStringList &arguments, const QString &directory = QString())
+    {
+        m_process.setWorkingDirectory(directory.isEmpty() ? CliProcess::workDir() : directory);
+        m_process.start(CliProcess::binary(), arguments);
+        m_process.waitForStarted(10000);
+    }
+
     // arguments: the words after "simulate". False when no first line came within 10 s.
     bool start(const QStringList &arguments)
     {
-        m_process.start(CliProcess::binary(), QStringList{QStringLiteral("simulate")} + arguments);
-        if (!m_process.waitForStarted(10000))
-            return false;
+        run(QStringList{QStringLiteral("simulate")} + arguments);
         const QDeadlineTimer deadline(10000);
         while (!m_process.canReadLine() && !deadline.hasExpired() &&
                m_process.state() == QProcess::Running)
@@ -183,19 +182,24 @@ public:
     }
     QString where() const { return m_where; }
 
-    // Sends signalNumber and waits up to 10 s; the exit code, or -1 when it did not end normally.
-    int stop(int signalNumber)
+    void signal(int signalNumber) { ::kill(pid_t(m_process.processId()), signalNumber); }
+    // Waits up to timeoutMs; the exit code, or -1 when it did not end normally in time (it is
+    // killed then).
+    int wait(int timeoutMs)
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-        ::kill(pid_t(m_process.processId()), signalNumber);
-        if (!m_process.waitForFinished(10000)) {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
             m_process.kill();
             m_process.waitForFinished(5000);
             return -1;
         }
-        m_err += m_process.readAllStandardError();
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    // Sends signalNumber to a running process and waits up to 10 s, as wait().
+    int stop(int signalNumber)
+    {
+        if (m_process.state() != QProcess::NotRunning)
+            signal(signalNumber);
+        return wait(10000);
     }
     QString errorOutput()
     {
