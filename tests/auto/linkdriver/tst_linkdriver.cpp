@@ -1,3 +1,6 @@
+// The link driver: which tag addresses, data types and counts it serves, the exact frames it
+// sends, and which replies it accepts.
+
 #include "CommunicatorCommand.h"
 #include "ScriptedPort.h"
 #include "VorexDriver.h"
@@ -12,10 +15,10 @@ QByteArray frame(const QByteArray &text)
     return '\x02' + text + "\x03\r\n";
 }
 
-CommunicatorCommand command(const char *address, int dataType, int count)
+CommunicatorCommand command(const QString &address, int dataType, int count)
 {
     CommunicatorCommand c;
-    c.address = QLatin1String(address);
+    c.address = address;
     c.dataType = dataType;
     c.count = quint64(count);
     return c;
@@ -23,7 +26,7 @@ CommunicatorCommand command(const char *address, int dataType, int count)
 
 } // namespace
 
-class tst_VorexDriver : public QObject
+class tst_LinkDriver : public QObject
 {
     Q_OBJECT
 
@@ -36,39 +39,31 @@ private slots:
     void write();
     void refused_data();
     void refused();
-    void valueBeyondAWord_data();
-    void valueBeyondAWord();
 };
 
-void tst_VorexDriver::wordAddress_data()
+void tst_LinkDriver::wordAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("word");
     QTest::newRow("another memory name") << "DB100" << -1;
     QTest::newRow("memory name in lower case") << "ram4509" << -1;
-    QTest::newRow("own tag of the plugin") << "RF0" << -1;
-    QTest::newRow("digits only") << "3501" << -1;
-    QTest::newRow("space before the digits") << "RAM 1" << -1;
     QTest::newRow("min") << "RAM0" << 0;
     QTest::newRow("max") << "RAM65535" << 65535;
     QTest::newRow("five digits, leading zeros") << "RAM00001" << 1;
     QTest::newRow("six digits") << "RAM000001" << -1;
-    QTest::newRow("letter not ASCII") << "R\u00c4M1" << -1;
-    QTest::newRow("empty") << "" << -1;
     QTest::newRow("too large") << "RAM65536" << -1;
     QTest::newRow("no digits") << "RAM" << -1;
     QTest::newRow("letters after digits") << "RAM12X" << -1;
-    QTest::newRow("sign") << "RAM-1" << -1;
 }
 
-void tst_VorexDriver::wordAddress()
+void tst_LinkDriver::wordAddress()
 {
     QFETCH(QString, address);
     QFETCH(int, word);
     QCOMPARE(VorexDriver::wordAddress(address), word);
 }
 
-void tst_VorexDriver::read_data()
+void tst_LinkDriver::read_data()
 {
     QTest::addColumn<int>("dataType");
     QTest::addColumn<int>("count");
@@ -87,22 +82,23 @@ void tst_VorexDriver::read_data()
                                "0c0000000d0000000e000000ffffffff");
     QTest::newRow("nothing") << 3 << 2 << QByteArray() << QByteArray();
     QTest::newRow("end code 40") << 3 << 1 << frame("0100X40,7") << QByteArray();
+    QTest::newRow("no values") << 3 << 1 << frame("0100X00") << QByteArray();
     QTest::newRow("ETX inside the end code") << 3 << 1
                                              << QByteArray("\x02"
                                                            "0100X0\x03"
                                                            "0,7\x03\r\n")
                                              << QByteArray();
-    QTest::newRow("error end code") << 3 << 2 << frame("0100X42") << QByteArray();
     QTest::newRow("too few values") << 3 << 2 << frame("0100X00,1") << QByteArray();
     QTest::newRow("too many values") << 3 << 2 << frame("0100X00,1,2,3") << QByteArray();
     QTest::newRow("not a number") << 3 << 2 << frame("0100X00,1,x") << QByteArray();
     QTest::newRow("wrong station") << 3 << 2 << frame("0200X00,1,2") << QByteArray();
-    QTest::newRow("no STX") << 3 << 2 << frame("0100X00,1,2").mid(1) << QByteArray();
-    QTest::newRow("no ETX") << 3 << 2 << frame("0100X00,1,2").left(12) << QByteArray();
+    QTest::newRow("another byte for STX")
+        << 3 << 2 << 'x' + frame("0100X00,1,2").mid(1) << QByteArray();
+    QTest::newRow("no ETX") << 3 << 2 << frame("0100X00,1,2").chopped(3) << QByteArray();
 }
 
 // One request per read, after a discard of stale input: "RS,<word>W,<count>".
-void tst_VorexDriver::read()
+void tst_LinkDriver::read()
 {
     QFETCH(int, dataType);
     QFETCH(int, count);
@@ -118,43 +114,48 @@ void tst_VorexDriver::read()
     QCOMPARE(port.calls.at(0).data, QByteArray("12=0"));
 }
 
-void tst_VorexDriver::write_data()
+void tst_LinkDriver::write_data()
 {
     QTest::addColumn<int>("dataType");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("value"); // as many elements as it holds
+    QTest::addColumn<QByteArray>("frame"); // none: refused, nothing sent
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("result");
-    QTest::newRow("one 32-bit") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                                << frame("0100XWS,3501W,10") << frame("0100X00") << true;
-    QTest::newRow("two 16-bit") << 2 << 2 << QByteArray("\xff\xff\x05\x00", 4)
-                                << frame("0100XWS,3501W,-1,5") << frame("0100X00") << true;
-    QTest::newRow("rejected") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                              << frame("0100XWS,3501W,10") << frame("0100X44") << false;
-    QTest::newRow("end code 01") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                                 << frame("0100XWS,3501W,10") << frame("0100X01") << true;
-    QTest::newRow("end code 40") << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4)
-                                 << frame("0100XWS,3501W,10") << frame("0100X40") << false;
-    QTest::newRow("ETX inside the end code")
-        << 3 << 1 << QByteArray("\x0a\x00\x00\x00", 4) << frame("0100XWS,3501W,10")
-        << QByteArray("\x02"
-                      "0100X0\x03\r\n")
-        << false;
+    const QByteArray ten("\x0a\x00\x00\x00", 4);
+    QTest::newRow("one 32-bit") << 3 << ten << frame("0100XWS,0W,10") << frame("0100X00") << true;
+    QTest::newRow("two 16-bit") << 2 << QByteArray("\xff\xff\x05\x00", 4)
+                                << frame("0100XWS,0W,-1,5") << frame("0100X00") << true;
+    QTest::newRow("end code 01") << 3 << ten << frame("0100XWS,0W,10") << frame("0100X01") << true;
+    QTest::newRow("end code 40") << 3 << ten << frame("0100XWS,0W,10") << frame("0100X40") << false;
+    QTest::newRow("ETX inside the end code") << 3 << ten << frame("0100XWS,0W,10")
+                                             << QByteArray("\x02"
+                                                           "0100X0\x03\r\n")
+                                             << false;
+    QTest::newRow("no ETX") << 3 << ten << frame("0100XWS,0W,10")
+                            << QByteArray("\x02"
+                                          "0100X00")
+                            << false;
     QTest::newRow("32-bit at the limits of a word")
-        << 3 << 2 << QByteArray::fromHex("0080ffffff7f0000") << frame("0100XWS,3501W,-32768,32767")
+        << 3 << QByteArray::fromHex("0080ffffff7f0000") << frame("0100XWS,0W,-32768,32767")
         << frame("0100X00") << true;
     QTest::newRow("sixteen 16-bit")
-        << 2 << 16
+        << 2
         << QByteArray::fromHex("0000010002000300040005000600070008000900"
                                "0a000b000c000d000e00ffff")
-        << frame("0100XWS,3501W,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,-1") << frame("0100X00") << true;
+        << frame("0100XWS,0W,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,-1") << frame("0100X00") << true;
+    // A controller word holds -32768..32767: a 32-bit value beyond it is refused whole, never
+    // sent cut to 16 bits.
+    QTest::newRow("one above a word")
+        << 3 << QByteArray::fromHex("00800000") << QByteArray() << frame("0100X00") << false;
+    QTest::newRow("one below a word")
+        << 3 << QByteArray::fromHex("ff7fffff") << QByteArray() << frame("0100X00") << false;
+    QTest::newRow("second of two beyond a word") << 3 << QByteArray::fromHex("0100000000000100")
+                                                 << QByteArray() << frame("0100X00") << false;
 }
 
-void tst_VorexDriver::write()
+void tst_LinkDriver::write()
 {
     QFETCH(int, dataType);
-    QFETCH(int, count);
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, reply);
@@ -162,71 +163,43 @@ void tst_VorexDriver::write()
     VorexDriver driver;
     ScriptedPort port;
     port.queueReply(reply);
-    CommunicatorCommand c = command("RAM3501", dataType, count);
+    CommunicatorCommand c = command("RAM0", dataType, value.size() / (dataType == 3 ? 4 : 2));
     QCOMPARE(driver.writeTag(&port, &c, value), result);
-    QCOMPARE(port.written, QList<QByteArray>{frame});
+    QCOMPARE(port.written, frame.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{frame});
 
     // Too few value bytes for the count: nothing is sent.
     ScriptedPort idle;
-    QByteArray shortValue = value.left(value.size() - 1);
+    QByteArray shortValue = value.chopped(1);
     QCOMPARE(driver.writeTag(&idle, &c, shortValue), false);
-    QVERIFY(idle.written.isEmpty());
+    QVERIFY(idle.calls.isEmpty());
 }
 
-void tst_VorexDriver::refused_data()
+void tst_LinkDriver::refused_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("dataType");
     QTest::addColumn<int>("count");
-    QTest::newRow("bits") << "RAM3501" << 0 << 1;
     QTest::newRow("bytes") << "RAM3501" << 1 << 1;
     QTest::newRow("64-bit") << "RAM3501" << 4 << 1;
-    QTest::newRow("type 5") << "RAM3501" << 5 << 1;
     QTest::newRow("no elements") << "RAM3501" << 3 << 0;
     QTest::newRow("seventeen elements") << "RAM3501" << 3 << 17;
-    QTest::newRow("address of six digits") << "RAM035010" << 3 << 1;
     QTest::newRow("other memory name") << "DM3501" << 3 << 1;
-    QTest::newRow("lower case") << "ram3501" << 3 << 1;
 }
 
 // A command the controller cannot serve is refused before anything goes on the line.
-void tst_VorexDriver::refused()
+void tst_LinkDriver::refused()
 {
     QFETCH(QString, address);
     QFETCH(int, dataType);
     QFETCH(int, count);
     VorexDriver driver;
     ScriptedPort port;
-    CommunicatorCommand c = command(qPrintable(address), dataType, count);
+    CommunicatorCommand c = command(address, dataType, count);
     QByteArray value(8 * 17, '\0');
     QCOMPARE(driver.readTag(&port, &c), QByteArray());
     QCOMPARE(driver.writeTag(&port, &c, value), false);
     QVERIFY(port.calls.isEmpty());
 }
 
-void tst_VorexDriver::valueBeyondAWord_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QByteArray>("value");
-    QTest::newRow("one above") << 1 << QByteArray::fromHex("00800000");
-    QTest::newRow("one below") << 1 << QByteArray::fromHex("ff7fffff");
-    QTest::newRow("largest 32-bit") << 1 << QByteArray::fromHex("ffffff7f");
-    QTest::newRow("second of two") << 2 << QByteArray::fromHex("0100000000000100");
-}
-
-// A controller word holds -32768..32767: a 32-bit value beyond it is refused whole, never sent
-// cut to 16 bits, and the controller keeps what it held.
-void tst_VorexDriver::valueBeyondAWord()
-{
-    QFETCH(int, count);
-    QFETCH(QByteArray, value);
-    VorexDriver driver;
-    ScriptedPort port;
-    port.queueReply(frame("0100X00"));
-    CommunicatorCommand c = command("RAM3501", 3, count);
-    QCOMPARE(driver.writeTag(&port, &c, value), false);
-    QVERIFY(port.calls.isEmpty());
-}
-
-QTEST_GUILESS_MAIN(tst_VorexDriver)
-#include "tst_vorexdriver.moc"
+QTEST_GUILESS_MAIN(tst_LinkDriver)
+#include "tst_linkdriver.moc"
