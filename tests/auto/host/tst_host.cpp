@@ -1,9 +1,14 @@
+// The plugin file as hosts load it (its CreateDriver export, the toolkit's plugin loader, the
+// verification data), the driver's defaults, and the settings records the host keeps.
+
 #include "CommSettings.h"
 #include "CommunicatorCommand.h"
-#include "DriverDCP30.h"
+#include "DriverInterface.h"
 #include "ProtocolSettings.h"
 
 #include <QDataStream>
+#include <QLibrary>
+#include <QPluginLoader>
 #include <QtTest>
 
 #include <memory>
@@ -36,40 +41,99 @@ template <typename T> QByteArray streamed(const T &settings)
 
 } // namespace
 
-class tst_SettingsRecords : public QObject
+class tst_Host : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void driverDefaults();
+    void createDriver();
+    void pluginLoader();
+    void driverWithoutLinkDriver();
     void endpoints();
     void commSettingsStream_data();
     void commSettingsStream();
     void protocolSettings();
-    void commandKey_data();
-    void commandKey();
+
+private:
+    // The plugin file beside this suite's own directory.
+    const QString m_plugin = QCoreApplication::applicationDirPath() + "/../libdcp30.so";
 };
 
-// The defaults the host gets from the driver, as their debug texts show them; each call makes
-// new records, which the host owns.
-void tst_SettingsRecords::driverDefaults()
+// Each CreateDriver call makes a new driver object; its identity, and the defaults the host gets
+// from it, as their debug texts show them; each call makes new records, which the host owns.
+void tst_Host::createDriver()
 {
-    DriverDCP30 driver;
-    std::unique_ptr<CommSettings> comm(driver.createDefaultCommSettings());
-    std::unique_ptr<ProtocolSettings> protocol(driver.createDefaultProtocolSettings());
+    QLibrary library(m_plugin);
+    auto create = reinterpret_cast<CreateDriverFunction>(library.resolve("CreateDriver"));
+    QVERIFY2(create, qPrintable(library.errorString()));
+    std::unique_ptr<DriverInterface> driver(create()), other(create());
+    QVERIFY(driver && other && driver->getObject() != other->getObject());
+    QCOMPARE(driver->getObject()->metaObject()->className(), "DriverDCP30");
+    QCOMPARE((QStringList{driver->getDeviceName(), driver->getVendorName(), driver->getVersion(),
+                          driver->getDefaultCommText()}),
+             (QStringList{"DCP30", "Yamatake", "1.0.0", "RS485,9600,EVEN,8,1"}));
+    QCOMPARE((QList<int>{driver->queryValue1(), driver->queryFlag4(), driver->queryFlag5(),
+                         driver->queryValue12(), driver->queryValue14(), driver->queryValue15()}),
+             (QList<int>{65535, 1, 1, 64, 0, 0}));
+    QVERIFY(!driver->hasError());
+    std::unique_ptr<CommSettings> comm(driver->createDefaultCommSettings());
+    std::unique_ptr<ProtocolSettings> protocol(driver->createDefaultProtocolSettings());
     QCOMPARE(comm->debugText(), QStringLiteral("type: 64 string: \"COM1\" baudrate: 9600 "
                                                "databits: 8 stopbits: 0 parity: 2 linkID: -1 "
                                                "current ip: \"\" current port: 0 "));
     QCOMPARE(protocol->debugText(), QStringLiteral("timeout: 500 retry: 3 stationid: 1 delay: 0 "));
-    QCOMPARE(comm->hostValue, 0);
-    QVERIFY(comm->hostText.isEmpty() && protocol->hostText.isEmpty());
-    QVERIFY(comm->endpoints().isEmpty());
-    std::unique_ptr<CommSettings> again(driver.createDefaultCommSettings());
-    std::unique_ptr<ProtocolSettings> protocolAgain(driver.createDefaultProtocolSettings());
-    QVERIFY(again.get() != comm.get() && protocolAgain.get() != protocol.get());
+    std::unique_ptr<CommSettings> again(driver->createDefaultCommSettings());
+    QVERIFY(again.get() != comm.get());
 }
 
-void tst_SettingsRecords::endpoints()
+// The toolkit's loader finds the interface id and checks the verification text against its
+// own build before it loads the plugin.
+void tst_Host::pluginLoader()
+{
+    QPluginLoader loader(m_plugin);
+    QCOMPARE(loader.metaData().value("IID").toString(),
+             QStringLiteral("com.tessaril.drivers.DriverInterface/1.1"));
+    QObject *instance = loader.instance();
+    QVERIFY2(instance, qPrintable(loader.errorString()));
+    QCOMPARE(static_cast<void *>(qobject_cast<DriverInterface *>(instance)),
+             instance->qt_metacast("com.tessaril.drivers.DriverInterface/1.1"));
+    QLibrary library(m_plugin);
+    using DataFunction = const char *(*)();
+    auto data =
+        reinterpret_cast<DataFunction>(library.resolve("qt_plugin_query_verification_data"));
+    QVERIFY(data);
+    const QStringList lines = QString::fromLatin1(data()).split('\n');
+    QCOMPARE(lines.mid(0, 2), (QStringList{"pattern=QT_PLUGIN_VERIFICATION_DATA",
+                                           "version=" + QLatin1String(qVersion())}));
+    QVERIFY(lines.at(3).startsWith("buildkey=") &&
+            lines.at(3).contains(QSysInfo::buildCpuArchitecture()));
+}
+
+// The host's property is set but the link driver file is missing: word tags get no answer, and
+// a program write is not started at all, since without the controller's ranges it could pass
+// wrong values.
+void tst_Host::driverWithoutLinkDriver()
+{
+    QVERIFY(!QDir(QCoreApplication::applicationDirPath() + "/drivers").exists());
+    QLibrary library(m_plugin);
+    auto create = reinterpret_cast<CreateDriverFunction>(library.resolve("CreateDriver"));
+    QVERIFY(create);
+    qApp->setProperty("zel_env", QStringLiteral("any value"));
+    std::unique_ptr<DriverInterface> driver(create());
+    qApp->setProperty("zel_env", QVariant());
+    CommunicatorCommand command;
+    command.address = QStringLiteral("RAM4509");
+    QByteArray value(1, 1);
+    QCOMPARE(driver->readTag(nullptr, &command), QByteArray());
+    QCOMPARE(driver->writeTag(nullptr, &command, value), false);
+    command.address = QStringLiteral("WF0");
+    QVERIFY(driver->writeTag(nullptr, &command, value));
+    QCOMPARE(driver->readTag(nullptr, &command), QByteArray(1, 0));
+    driver.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the thread object
+}
+
+void tst_Host::endpoints()
 {
     CommSettings s = withEndpoints(3);
     // An index naming no entry changes nothing.
@@ -97,7 +161,7 @@ void tst_SettingsRecords::endpoints()
              QStringLiteral("a:65535b:0c:0d:0"));
 }
 
-void tst_SettingsRecords::commSettingsStream_data()
+void tst_Host::commSettingsStream_data()
 {
     QTest::addColumn<int>("chop");
     QTest::addColumn<int>("receiverIndex");
@@ -112,7 +176,7 @@ void tst_SettingsRecords::commSettingsStream_data()
 // Everything but the host's text travels. The index read is tested against the endpoint list
 // read with it; when it names no entry the record keeps its own index if that still names one,
 // else takes 0.
-void tst_SettingsRecords::commSettingsStream()
+void tst_Host::commSettingsStream()
 {
     QFETCH(int, chop);
     QFETCH(int, receiverIndex);
@@ -140,7 +204,7 @@ void tst_SettingsRecords::commSettingsStream()
 
 // Four 32-bit integers travel, the host's text and flag do not; assignment copies the text but
 // leaves the flag as it is.
-void tst_SettingsRecords::protocolSettings()
+void tst_Host::protocolSettings()
 {
     const ProtocolSettings out(1500, 5, 7, 20, QStringLiteral("sender text"), true);
     const QByteArray bytes = streamed(out);
@@ -158,32 +222,5 @@ void tst_SettingsRecords::protocolSettings()
     QCOMPARE(in.hostFlag, false);
 }
 
-// The key of a tag command: address, data type and count, the address taken as it is.
-void tst_SettingsRecords::commandKey_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("dataType");
-    QTest::addColumn<quint64>("count");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("word") << "RAM3501" << 3 << quint64(1) << "RAM3501_3_1";
-    QTest::newRow("two words") << "RAM4509" << 3 << quint64(2) << "RAM4509_3_2";
-    QTest::newRow("bits beyond 32 bits") << "M0" << 0 << quint64(5000000000) << "M0_0_5000000000";
-    QTest::newRow("markers in the address") << "A%2B" << 3 << quint64(1) << "A%2B_3_1";
-    QTest::newRow("address of markers only") << "%1%3%2" << 1 << quint64(4) << "%1%3%2_1_4";
-}
-
-void tst_SettingsRecords::commandKey()
-{
-    QFETCH(QString, address);
-    QFETCH(int, dataType);
-    QFETCH(quint64, count);
-    QFETCH(QString, key);
-    CommunicatorCommand command;
-    command.address = address;
-    command.dataType = dataType;
-    command.count = count;
-    QCOMPARE(command.key(), key);
-}
-
-QTEST_GUILESS_MAIN(tst_SettingsRecords)
-#include "tst_settingsrecords.moc"
+QTEST_GUILESS_MAIN(tst_Host)
+#include "tst_host.moc"
