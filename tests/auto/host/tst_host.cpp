@@ -49,7 +49,6 @@ private slots:
     void createDriver();
     void pluginLoader();
     void driverWithoutLinkDriver();
-    void endpoints();
     void commSettingsStream_data();
     void commSettingsStream();
     void protocolSettings();
@@ -133,34 +132,6 @@ void tst_Host::driverWithoutLinkDriver()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the thread object
 }
 
-void tst_Host::endpoints()
-{
-    CommSettings s = withEndpoints(3);
-    // An index naming no entry changes nothing.
-    s.setCurrentIndex(0);
-    s.setCurrentIndex(3);
-    s.setCurrentIndex(-1);
-    QCOMPARE(s.currentIndex(), 0);
-    s.setCurrentIndex(2);
-    QCOMPARE(s.currentIndex(), 2);
-    QCOMPARE(entry(s, -1), QStringLiteral("10.0.0.3:5002"));
-    QVERIFY(s.debugText().endsWith("current ip: \"10.0.0.3\" current port: 5002 "));
-    QCOMPARE(entry(s, 3), QStringLiteral(":0"));
-    QCOMPARE(entry(s, -2), QStringLiteral(":0"));
-
-    // Setting one member of an entry (by default the current one) keeps the other.
-    s.setEndpointPort(502);
-    s.setEndpointIp(QStringLiteral("x"), 3);
-    QCOMPARE(entry(s, 2), QStringLiteral("10.0.0.3:502"));
-    QCOMPARE(s.endpoints().size(), 3);
-
-    // Ports are unsigned 16-bit decimal numbers, anything else 0; the current index stays.
-    s.setEndpoints({{"a", "65535"}, {"b", "65536"}, {"c", "50a2"}, {"d", "-1"}});
-    QCOMPARE(s.currentIndex(), 2);
-    QCOMPARE(entry(s, 0) + entry(s, 1) + entry(s, 2) + entry(s, 3),
-             QStringLiteral("a:65535b:0c:0d:0"));
-}
-
 void tst_Host::commSettingsStream_data()
 {
     QTest::addColumn<int>("chop");
@@ -169,7 +140,6 @@ void tst_Host::commSettingsStream_data()
     QTest::addColumn<int>("index");
     // Three endpoints with index 2 are written; a stream cut short loses the last one.
     QTest::newRow("whole") << 0 << 1 << 3 << 2;
-    QTest::newRow("cut short, own index kept") << 6 << 1 << 2 << 1;
     QTest::newRow("cut short, own index names nothing") << 6 << 2 << 2 << 0;
 }
 
