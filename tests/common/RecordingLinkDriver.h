@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QThread>
 
-#include <atomic>
 #include <functional>
 
 // A link driver for tests: records every call (address, count, type, port, thread) into a log
@@ -27,17 +26,7 @@ public:
         QByteArray value;
     };
 
-    explicit RecordingLinkDriver(QStringList *events = nullptr, std::atomic<int> *alive = nullptr)
-        : events(events), alive(alive)
-    {
-        if (alive)
-            ++*alive;
-    }
-    ~RecordingLinkDriver() override
-    {
-        if (alive)
-            --*alive;
-    }
+    explicit RecordingLinkDriver(QStringList *events = nullptr) : events(events) {}
 
     QByteArray readTag(PortObject *port, CommunicatorCommand *command) override
     {
@@ -84,7 +73,6 @@ public:
     QMap<QString, QByteArray> answers; // others: 0
     std::function<void()> onRead;      // runs at the start of every read
     QStringList *events;
-    std::atomic<int> *alive;
 };
 
 #endif
