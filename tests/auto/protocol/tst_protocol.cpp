@@ -1,6 +1,6 @@
-// The line's vocabulary on its own: the exact bytes of every file command, the pauses and read
-// limits, the end codes and their messages, where a record sits in a block reply, and where the
-// assembler ends a reply.
+// The line's vocabulary on its own: the exact bytes of every file command, the read limits (the
+// pauses are checked on the transfers' own exchanges), the end codes and their messages, where a
+// record sits in a block reply, and where the assembler ends a reply.
 
 #include "BlockReply.h"
 #include "Commands.h"
@@ -53,23 +53,22 @@ void tst_Protocol::fileCommands_data()
     QTest::addColumn<int>("program");
     QTest::addColumn<int>("segment");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("pause");
     QTest::addColumn<int>("readLimit");
     const QString record = QStringLiteral("0064000A%1"); // a "%1" in a record stays as it is
     QTest::newRow("open for read, 17 bytes")
         << int(Commands::OpenForRead) << Commands::openForRead(3) << 3 << 0
-        << framed("0100XFO,3,R,0") << 300 << 16;
+        << framed("0100XFO,3,R,0") << 16;
     QTest::newRow("open for write, program 12")
         << int(Commands::OpenForWrite) << Commands::openForWrite(12) << 12 << 0
-        << framed("0100XFO,12,W,0") << 300 << 16;
+        << framed("0100XFO,12,W,0") << 16;
     QTest::newRow("block read, program 12, segment 10")
         << int(Commands::BlockRead) << Commands::blockRead(12, 10) << 12 << 10
-        << framed("0100XFR,12,10") << 350 << 200;
+        << framed("0100XFR,12,10") << 200;
     QTest::newRow("block write, program 7, segment 1")
         << int(Commands::BlockWrite) << Commands::blockWrite(7, 1, record) << 7 << 1
-        << framed("0100XFW,7,1,0064000A%1") << 300 << 200;
-    QTest::newRow("close, program 19") << int(Commands::Close) << Commands::close(19) << 19 << 0
-                                       << framed("0100XFC,19") << 300 << 16;
+        << framed("0100XFW,7,1,0064000A%1") << 200;
+    QTest::newRow("close, program 19")
+        << int(Commands::Close) << Commands::close(19) << 19 << 0 << framed("0100XFC,19") << 16;
 }
 
 void tst_Protocol::fileCommands()
@@ -79,13 +78,11 @@ void tst_Protocol::fileCommands()
     QFETCH(int, program);
     QFETCH(int, segment);
     QFETCH(QByteArray, bytes);
-    QFETCH(int, pause);
     QFETCH(int, readLimit);
     const auto c = Commands::FileCommand(command);
     QCOMPARE(built, bytes);
     const QString record = c == Commands::BlockWrite ? QStringLiteral("0064000A%1") : QString();
     QCOMPARE(Commands::fill(Commands::frameTemplate(c), c, program, segment, record), bytes);
-    QCOMPARE(Commands::pauseMs(c), pause);
     QCOMPARE(Commands::readLimit(c), readLimit);
 }
 
@@ -190,8 +187,6 @@ void tst_Protocol::assembler_data()
     for (char c : a)
         bytes << QByteArray(1, c);
     QTest::newRow("byte by byte") << bytes << Bursts{a} << QByteArray();
-    QTest::newRow("pause between ETX and LF")
-        << Bursts{a.chopped(1), a.right(1)} << Bursts{a} << QByteArray();
     QTest::newRow("LF only after ETX ends it")
         << Bursts{lf.chopped(3), lf.right(3).left(2), lf.right(1)} << Bursts{lf} << QByteArray();
     QTest::newRow("two replies and the start of a third")
