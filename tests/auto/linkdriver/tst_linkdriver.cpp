@@ -1,11 +1,15 @@
 // The link driver: which tag addresses, data types and counts it serves, the exact frames it
 // sends, and which replies it accepts.
 
+#include "CommSettings.h"
 #include "CommunicatorCommand.h"
+#include "ProtocolSettings.h"
 #include "ScriptedPort.h"
 #include "VorexDriver.h"
 
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -39,6 +43,7 @@ private slots:
     void write();
     void refused_data();
     void refused();
+    void defaults();
 };
 
 // "RAM" and a word number of one to five digits.
@@ -192,6 +197,21 @@ void tst_LinkDriver::refused()
     QCOMPARE(driver.readTag(&port, &c), QByteArray());
     QCOMPARE(driver.writeTag(&port, &c, value), false);
     QVERIFY(port.calls.isEmpty());
+}
+
+// What a host shows for a new link: the defaults, and no answer for a missing command.
+void tst_LinkDriver::defaults()
+{
+    VorexDriver driver;
+    std::unique_ptr<CommSettings> comm(driver.createDefaultCommSettings());
+    std::unique_ptr<ProtocolSettings> protocol(driver.createDefaultProtocolSettings());
+    QCOMPARE(comm->debugText() + protocol->debugText(),
+             QStringLiteral("type: 64 string: \"COM1\" baudrate: 9600 databits: 8 stopbits: 0 "
+                            "parity: 2 linkID: -1 current ip: \"\" current port: 0 timeout: 500 "
+                            "retry: 3 stationid: 1 delay: 0 "));
+    QByteArray value(4, 0);
+    QCOMPARE(driver.writeTag(nullptr, nullptr, value), false);
+    QCOMPARE(driver.readTag(nullptr, nullptr), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_LinkDriver)
