@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <QThread>
 
-#include <atomic>
+#include <functional>
 
 // A link driver for tests: records every call (address, count, type, port, thread) into a log
 // shared with the test and answers reads from a table of canned byte arrays.
@@ -21,42 +21,28 @@ public:
     {
         QString kind; // "read" or "write"
         QString address;
-        quint64 count;
-        int dataType;
         PortObject *port;
         QThread *thread;
         QByteArray value;
     };
 
-    explicit RecordingLinkDriver(QStringList *events = nullptr, std::atomic<int> *alive = nullptr)
-        : events(events), alive(alive)
-    {
-        if (alive)
-            ++*alive;
-    }
-    ~RecordingLinkDriver() override
-    {
-        if (alive)
-            --*alive;
-    }
+    explicit RecordingLinkDriver(QStringList *events = nullptr) : events(events) {}
 
     QByteArray readTag(PortObject *port, CommunicatorCommand *command) override
     {
+        if (onRead)
+            onRead();
         QMutexLocker l(&lock);
-        calls.append({"read", command->address, command->count, command->dataType, port,
-                      QThread::currentThread(), QByteArray()});
+        calls.append({"read", command->address, port, QThread::currentThread(), QByteArray()});
         if (events)
             events->append(QStringLiteral("read %1").arg(command->key()));
-        return answers.value(command->address, defaultAnswer);
+        return answers.value(command->address, QByteArray(4, 0));
     }
     bool writeTag(PortObject *port, CommunicatorCommand *command, QByteArray &value) override
     {
         QMutexLocker l(&lock);
-        calls.append({"write", command->address, command->count, command->dataType, port,
-                      QThread::currentThread(), value});
-        if (events)
-            events->append(QStringLiteral("write %1").arg(command->address));
-        return writeAnswer;
+        calls.append({"write", command->address, port, QThread::currentThread(), value});
+        return true;
     }
 
     int queryValue1() override { return 0; }
@@ -84,11 +70,9 @@ public:
 
     QMutex lock;
     QList<Call> calls;
-    QMap<QString, QByteArray> answers;
-    QByteArray defaultAnswer = QByteArray("\x2a\x00\x00\x00", 4);
-    bool writeAnswer = true;
+    QMap<QString, QByteArray> answers; // others: 0
+    std::function<void()> onRead;      // runs at the start of every read
     QStringList *events;
-    std::atomic<int> *alive;
 };
 
 #endif

@@ -31,33 +31,26 @@ public:
             QMutexLocker l(&lock);
             events << text;
         };
-        connect(
-            worker, &FileAccessor::setRF, worker,
-            [=](bool on) { record(QStringLiteral("RF %1").arg(on ? "true" : "false")); },
-            Qt::DirectConnection);
-        connect(
-            worker, &FileAccessor::setWF, worker,
-            [=](bool on) { record(QStringLiteral("WF %1").arg(on ? "true" : "false")); },
-            Qt::DirectConnection);
-        connect(
-            worker, &FileAccessor::setRE, worker,
-            [=](bool on) { record(QStringLiteral("RE %1").arg(on ? "true" : "false")); },
-            Qt::DirectConnection);
-        connect(
-            worker, &FileAccessor::setWE, worker,
-            [=](bool on) { record(QStringLiteral("WE %1").arg(on ? "true" : "false")); },
-            Qt::DirectConnection);
-        connect(
-            worker, &FileAccessor::setReadProgress, worker,
-            [=](quint8 p) { record(QStringLiteral("progress %1").arg(p)); }, Qt::DirectConnection);
-        connect(
-            worker, &FileAccessor::setWriteProgress, worker,
-            [=](quint8 p) { record(QStringLiteral("progress %1").arg(p)); }, Qt::DirectConnection);
+        const auto flag = [&](void (FileAccessor::*signal)(bool), const char *name) {
+            connect(
+                worker, signal, worker,
+                [=](bool on) { record(QStringLiteral("%1 %2").arg(name, on ? "true" : "false")); },
+                Qt::DirectConnection);
+        };
+        flag(&FileAccessor::setRF, "RF");
+        flag(&FileAccessor::setWF, "WF");
+        flag(&FileAccessor::setRE, "RE");
+        flag(&FileAccessor::setWE, "WE");
+        for (auto signal : {&FileAccessor::setReadProgress, &FileAccessor::setWriteProgress}) {
+            connect(
+                worker, signal, worker,
+                [=](quint8 p) { record(QStringLiteral("progress %1").arg(p)); },
+                Qt::DirectConnection);
+        }
         connect(
             worker, &FileAccessor::showMessage, worker,
-            [=](const QString &source, const QString &text, bool flag) {
-                record(
-                    QStringLiteral("message %1|%2|%3").arg(source, text, flag ? "true" : "false"));
+            [=](const QString &source, const QString &text, bool on) {
+                record(QStringLiteral("message %1|%2|%3").arg(source, text, on ? "true" : "false"));
             },
             Qt::DirectConnection);
         thread.start();
