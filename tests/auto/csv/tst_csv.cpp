@@ -381,13 +381,6 @@ void tst_Csv::progressReports()
         QCOMPARE(spy.at(k + 1), (QVariantList{QStringLiteral("current line"), current.at(k)}));
 }
 
-// A caller that supplies its own delimiter through the virtual accessor.
-class SemicolonLoader : public KCSVLoader
-{
-public:
-    QString delimiter() const override { return QStringLiteral(";"); }
-};
-
 void tst_Csv::encodings_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -421,11 +414,6 @@ void tst_Csv::encodings()
     const LoadOutcome out = load(bytes, QStringLiteral("\t"), loader.get());
     QCOMPARE(out.data, data);
     QCOMPARE(out.errors, data.isEmpty() ? L{"No content found in the imported file."} : L());
-
-    // The delimiter is read through the virtual accessor.
-    const LoadOutcome semicolon =
-        load(utf16LeBytes("a;b\tc\r\n\"d;\r\ne\";f\r\n"), "\t", detached<SemicolonLoader>().get());
-    QCOMPARE(semicolon.data, (Table{{"a", "b\tc"}, {"d;\ne", "f"}}));
 }
 
 // One loader for a sequence of files, as the transfer worker keeps it.

@@ -574,8 +574,6 @@ void tst_Program::encoding_data()
         big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
     QTest::newRow("UTF-16BE without mark") << big.mid(2) << E::Utf16BeNoBom << false;
     QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0-\0\0\0", 8) << E::Utf32 << false;
-    QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + text.toUtf8() << E::Utf8Bom << false;
-    QTest::newRow("UTF-8") << text.toUtf8() << E::Utf8 << false;
     QTest::newRow("ASCII") << QByteArray("-\tSP1\r\n") << E::Ascii << false;
     QTest::newRow("empty") << QByteArray() << E::Empty << false;
 }
