@@ -216,6 +216,7 @@ void tst_Tools::bitEdits_data()
     add("set", set, "00", 0, 1, "01");
     add("clear", set, "ff", 7, 0, "7f");
     add("set grows by two", set, "01", 17, 1, "010002");
+    add("set grows by one", set, "01", 8, 1, "0101");
     add("set negative index", set, "01", -3, 1, "01");
     add("raw set", setRaw, "0000", 9, 1, "0002");
     // copyBits takes its bits from a5.
