@@ -5,18 +5,14 @@
 // it shows that the options reached the plugin.
 
 #include "CliSupport.h"
-#include "PtyPair.h"
 #include "TestFiles.h"
 
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
-#include <atomic>
 #include <csignal>
-#include <thread>
 
 #include <sys/mount.h>
 
@@ -56,7 +52,6 @@ private slots:
     void verified_data();
     void verified();
     void tagsOnAController();
-    void echoingLine();
 
 private:
     QTemporaryDir m_dir;
@@ -208,7 +203,7 @@ void tst_CliTransfer::readDeliversProgramFile()
     // An error log of an earlier run is neither reported nor touched by a clean read.
     const QString oldLog = m_dir.filePath("READ_PROG_3_ERROR.txt");
     QVERIFY(TestFiles::write(oldLog, "Program 1:\r\nFrom an earlier run."));
-    QFile::remove(ProgramFiles::appFile("PROG_3.txt"));
+    QFile::remove(TestFiles::appFile("PROG_3.txt"));
 
     // A relative --out is relative to the caller's working directory.
     const CliProcess::Result result =
@@ -221,7 +216,7 @@ void tst_CliTransfer::readDeliversProgramFile()
     QCOMPARE(ProgramFiles::logLines(oldLog), QStringList({"Program 1:", "From an earlier run."}));
     QCOMPARE(ProgramFiles::load(m_dir.filePath("copy.txt")), ProgramFiles::demoRows(3, 3));
     // Nothing is staged where other runs would find it.
-    QVERIFY(!QFile::exists(ProgramFiles::appFile("PROG_3.txt")));
+    QVERIFY(!QFile::exists(TestFiles::appFile("PROG_3.txt")));
     // The saver's remembered directory is kept under the tool's own names.
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     QVERIFY(QFile::exists(config + "/dcp30/dcp30.conf"));
@@ -593,34 +588,6 @@ void tst_CliTransfer::tagsOnAController()
     run({"validate", file, "--port", port}, 1,
         "Program 1:\n\n\tSegment 3 has following format error : \n"
         "\t\tSP1 [620] is out of range (-300 ~ 500).\n");
-}
-
-// An adapter with local echo on, played on the master side of a pseudo-terminal: every byte the
-// tool sends comes straight back and the controller never answers.
-void tst_CliTransfer::echoingLine()
-{
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    std::atomic<bool> done{false};
-    std::thread adapter([&] {
-        char chunk[256];
-        while (!done.load()) {
-            const ssize_t n = ::read(pty.master(), chunk, sizeof chunk);
-            if (n > 0)
-                ::write(pty.master(), chunk, size_t(n));
-            else
-                QThread::msleep(2);
-        }
-    });
-    const CliProcess::Result result =
-        CliProcess::run({"tag", "get", "RAM4509", "--port", pty.name(), "--timeout", "300"});
-    done.store(true);
-    adapter.join();
-    QVERIFY2(result.finished && result.exitCode == 1, result.describe());
-    QVERIFY2(result.err.contains(QLatin1String("dcp30: no value for RAM4509")), result.describe());
-    QCOMPARE(result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(),
-             QStringLiteral("dcp30: the line echoes every request (an adapter with local echo "
-                            "on?): switch the echo off"));
 }
 
 QTEST_GUILESS_MAIN(tst_CliTransfer)

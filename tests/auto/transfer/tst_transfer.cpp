@@ -32,7 +32,7 @@ QByteArray logOf(const QStringList &lines)
 // The bytes of a file in the application directory; none when there is no such file.
 QByteArray file(const QString &pattern, int program)
 {
-    return WorkerHarness::fileBytes(pattern.arg(program));
+    return TestFiles::read(TestFiles::appFile(pattern.arg(program)));
 }
 
 QList<int> upTo(int n)
@@ -58,9 +58,7 @@ const QByteArray EarlierLog = "Program 1:\r\n" + QByteArray(1000, 'x');
 // Puts a file into the application directory, as a user or an earlier transfer would.
 void put(const QString &pattern, int program, const QByteArray &bytes)
 {
-    QFile f(WorkerHarness::appFile(pattern.arg(program)));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(TestFiles::write(TestFiles::appFile(pattern.arg(program)), bytes));
 }
 
 // The worker on its thread, talking to a simulated controller over a line with these faults.
@@ -368,7 +366,7 @@ void tst_Transfer::fileLocations()
     QCOMPARE(QDir(directory).entryList({"*PROG_12*"}, QDir::Files),
              (QStringList{"PROG_12.txt", "READ_PROG_12_ERROR.txt", "WRITE_PROG_12_ERROR.txt"}));
     if (ownDirectory) // nothing in the application directory
-        QCOMPARE(WorkerHarness::fileBytes("PROG_12.txt"), QByteArray());
+        QCOMPARE(TestFiles::read(TestFiles::appFile("PROG_12.txt")), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_Transfer)
