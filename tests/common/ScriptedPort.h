@@ -45,7 +45,7 @@ public:
         QMutexLocker l(&lock);
         calls.append({"write", QByteArray(data, length), length});
         written.append(QByteArray(data, length));
-        return writeResult < 0 ? length : writeResult;
+        return length;
     }
     bool setOption(int key, const QVariant &value) override
     {
@@ -53,14 +53,12 @@ public:
         calls.append({"setOption", QByteArray::number(key) + "=" + value.toByteArray(), 0});
         return true;
     }
-    int retryCount() override { return retries; }
+    int retryCount() override { return 3; }
 
     QMutex lock;
     QQueue<QByteArray> replies;
     QList<Call> calls;
     QList<QByteArray> written;
-    int writeResult = -1; // -1: report every byte sent
-    int retries = 3;
 };
 
 #endif

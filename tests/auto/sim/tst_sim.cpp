@@ -1,9 +1,8 @@
 // The simulated controller the tests and "dcp30 simulate" stand on: its replies to every kind of
-// request, the fault plan that damages them, and the in-process port that delivers them.
+// request and the fault plan that damages them.
 
 #include "ControllerSimulator.h"
 #include "FaultPlan.h"
-#include "SimulatedPort.h"
 
 #include <QtTest>
 
@@ -42,18 +41,6 @@ FaultPlan planOf(const QStringList &rules)
     return plan;
 }
 
-int send(SimulatedPort &port, const QByteArray &bytes)
-{
-    return port.write(bytes.constData(), bytes.size());
-}
-
-// Reads the way the transfer worker does: a zeroed buffer and a read limit.
-QByteArray receive(SimulatedPort &port, int limit = 200)
-{
-    char buffer[255] = {};
-    return QByteArray(buffer, port.read(buffer, limit));
-}
-
 QByteArray blockReply(int program, int segment)
 {
     return reply("00", QStringLiteral("XFR,%1,%2,%3")
@@ -76,7 +63,6 @@ private slots:
     void parseRule();
     void faultShapesReply_data();
     void faultShapesReply();
-    void portLateReplies();
 };
 
 void tst_Sim::replies_data()
@@ -225,34 +211,6 @@ void tst_Sim::faultShapesReply()
     // Only a lost request and a refusal keep the controller from executing it.
     const bool executed = fault != Fault::NoReply && fault != Fault::EndCode;
     QCOMPARE(sim.frameCount(), executed ? 2 : 1);
-}
-
-void tst_Sim::portLateReplies()
-{
-    SimulatedPort port;
-    port.setReadTimeout(20);
-    port.setFaultPlan(planOf({"any:nth=1:split=5", "block-read:nth=1:count=2:late"}));
-    // The chunks of a split reply queue up and are read as one reply.
-    send(port, req("FO,1,R,0"));
-    QCOMPARE(receive(port), reply("00"));
-
-    send(port, req("FR,1,1"));
-    QCOMPARE(receive(port), QByteArray());                      // gave up: nothing yet ...
-    QCOMPARE(port.pendingByteCount(), blockReply(1, 1).size()); // ... and then it arrived
-    QVERIFY(port.setOption(PortObject::OptionDiscardInput, 0)); // the worker's retry discards it
-    QCOMPARE(port.pendingByteCount(), 0);
-    // Without a discard the next read takes the stale reply.
-    send(port, req("FR,1,2"));
-    QCOMPARE(receive(port), QByteArray());
-    send(port, req("FR,1,3"));
-    QCOMPARE(receive(port), blockReply(1, 2));
-    QCOMPARE(receive(port), blockReply(1, 3));
-    QCOMPARE(port.faultPlan().injectedCount(Fault::Late), 2);
-    // The trace numbers discarded bytes by the request they belong to.
-    QVERIFY(port.trace().size() > 4);
-    const SimulatedPort::TraceEntry discarded = port.trace().at(4);
-    QCOMPARE(discarded.direction, SimulatedPort::Direction::Discarded);
-    QCOMPARE(discarded.exchange, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)
