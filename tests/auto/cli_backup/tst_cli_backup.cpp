@@ -210,8 +210,6 @@ void tst_cli_backup::badArguments_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("backup without --dir") << "backup --programs 1"
                                           << "--dir DIR is required";
-    QTest::newRow("program 0") << "backup --dir x --programs 0"
-                               << "\"0\" is not a program";
     QTest::newRow("program 20") << "restore --dir x --programs 1,20"
                                 << "\"20\" is not";
     QTest::newRow("same port twice") << "backup --dir x --port /dev/ttyS1 --port /dev/ttyS1"
