@@ -4,7 +4,6 @@
 #include "ControllerSimulator.h"
 #include "FaultPlan.h"
 #include "FileAccessor.h"
-#include "FileLocations.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
 #include "TransferTestSupport.h"
@@ -105,8 +104,6 @@ private slots:
     void readCsvSaveFailure();
     void write_data();
     void write();
-    void fileLocations_data();
-    void fileLocations();
 };
 
 void tst_Transfer::exchangeFramesAndPauses()
@@ -340,33 +337,6 @@ void tst_Transfer::write()
         QCOMPARE(r.sim().segmentRecord(7, s),
                  written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
     }
-}
-
-// Program files and error logs go to the application directory, or to the directory the
-// application property "dcp30_file_dir" names.
-void tst_Transfer::fileLocations_data()
-{
-    QTest::addColumn<bool>("ownDirectory");
-    QTest::newRow("application directory") << false;
-    QTest::newRow("own directory") << true;
-}
-
-void tst_Transfer::fileLocations()
-{
-    QFETCH(bool, ownDirectory);
-    QTemporaryDir own;
-    const QString directory = ownDirectory ? own.path() : QCoreApplication::applicationDirPath();
-    qApp->setProperty(FileLocations::DirectoryProperty,
-                      ownDirectory ? own.path() + "/" : QVariant());
-    Rig r({"block-read:nth=2:end-code=52", "block-write:nth=1:end-code=57"}, 0);
-    QVERIFY(r.sim().setProgramRecords(12, r.sim().programRecords(1)));
-    r.h.read(12, 3);
-    r.h.write(DefaultRanges, 12, 2);
-    qApp->setProperty(FileLocations::DirectoryProperty, QVariant());
-    QCOMPARE(QDir(directory).entryList({"*PROG_12*"}, QDir::Files),
-             (QStringList{"PROG_12.txt", "READ_PROG_12_ERROR.txt", "WRITE_PROG_12_ERROR.txt"}));
-    if (ownDirectory) // nothing in the application directory
-        QCOMPARE(TestFiles::read(TestFiles::appFile("PROG_12.txt")), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_Transfer)
