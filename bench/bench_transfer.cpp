@@ -44,7 +44,7 @@ void removeProgramFiles()
     for (const QString &name :
          {QStringLiteral("PROG_%1.txt"), QStringLiteral("READ_PROG_%1_ERROR.txt"),
           QStringLiteral("WRITE_PROG_%1_ERROR.txt")})
-        QFile::remove(WorkerHarness::appFile(name.arg(Program)));
+        QFile::remove(TestFiles::appFile(name.arg(Program)));
 }
 
 bool hasError(const QStringList &events)
@@ -103,7 +103,7 @@ int main(int argc, char **argv)
         const double readTime = bench::since(start);
         const bool readFailed =
             hasError(h.takeEvents()) ||
-            !QFile::exists(WorkerHarness::appFile(QStringLiteral("PROG_%1.txt").arg(Program)));
+            !QFile::exists(TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(Program)));
         report(QStringLiteral("read"), segments, readTime,
                OpenPause + ReadPause * segments + ClosePause, lineBytes(port), readFailed, !smoke);
 

@@ -9,7 +9,8 @@
 #include "DemoPrograms.h"
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
-#include "ProgramFormat.h"
+#include "TestFiles.h"
+#include "TransferTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -106,14 +107,7 @@ namespace ProgramFiles {
 // read from the simulated controller produces them.
 inline QList<QStringList> demoRows(int program, int segments)
 {
-    ProgramFormat format;
-    QList<QStringList> rows;
-    format.generalHead(rows);
-    const QStringList records = DemoPrograms::records(program);
-    for (int s = 1; s <= segments && s <= records.size(); ++s)
-        // What a block read returns after its header: the record, then ETX CR LF.
-        format.HEX2CSV(s, records.at(s - 1) + QStringLiteral("\x03\r\n"), rows);
-    return rows;
+    return TestSupport::rowsOf(DemoPrograms::records(program).mid(0, segments));
 }
 
 inline bool save(const QList<QStringList> &rows, const QString &fileName)
@@ -134,15 +128,7 @@ inline QList<QStringList> load(const QString &fileName)
 // An error log's entries: its text split at CR LF (the log's line ends).
 inline QStringList logLines(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-}
-
-inline QString appFile(const QString &name)
-{
-    return CliProcess::appDir() + QLatin1Char('/') + name;
+    return QString::fromUtf8(TestFiles::read(fileName)).split(QStringLiteral("\r\n"));
 }
 
 } // namespace ProgramFiles

@@ -20,7 +20,6 @@ public:
     {
         QByteArray what; // "read", "write", "setOption"
         QByteArray data; // written bytes, or the option key as text
-        int length = 0;  // the length or read limit passed
     };
 
     void queueReply(const QByteArray &reply)
@@ -32,7 +31,7 @@ public:
     int read(char *buffer, int maxLength) override
     {
         QMutexLocker l(&lock);
-        calls.append({"read", QByteArray(), maxLength});
+        calls.append({"read", QByteArray()});
         if (replies.isEmpty())
             return 0;
         const QByteArray reply = replies.dequeue();
@@ -43,24 +42,22 @@ public:
     int write(const char *data, int length) override
     {
         QMutexLocker l(&lock);
-        calls.append({"write", QByteArray(data, length), length});
+        calls.append({"write", QByteArray(data, length)});
         written.append(QByteArray(data, length));
-        return writeResult < 0 ? length : writeResult;
+        return length;
     }
     bool setOption(int key, const QVariant &value) override
     {
         QMutexLocker l(&lock);
-        calls.append({"setOption", QByteArray::number(key) + "=" + value.toByteArray(), 0});
+        calls.append({"setOption", QByteArray::number(key) + "=" + value.toByteArray()});
         return true;
     }
-    int retryCount() override { return retries; }
+    int retryCount() override { return 3; }
 
     QMutex lock;
     QQueue<QByteArray> replies;
     QList<Call> calls;
     QList<QByteArray> written;
-    int writeResult = -1; // -1: report every byte sent
-    int retries = 3;
 };
 
 #endif

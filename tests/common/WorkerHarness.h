@@ -2,6 +2,7 @@
 #define WORKERHARNESS_H
 
 #include "FileAccessor.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -90,15 +91,6 @@ public:
         return p;
     }
 
-    static QString appFile(const QString &name)
-    {
-        return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-    }
-    static QByteArray fileBytes(const QString &name)
-    {
-        QFile f(appFile(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // Removes the program files and logs a test may leave in the application directory.
     static void removeAppFiles()
     {

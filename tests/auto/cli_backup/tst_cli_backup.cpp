@@ -56,7 +56,6 @@ private slots:
     void badArguments();
     void programList_data();
     void programList();
-    void ports();
 
 private:
     CliProcess::Result backup(const QString &dir, const QString &programs, const QString &port)
@@ -211,8 +210,6 @@ void tst_cli_backup::badArguments_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("backup without --dir") << "backup --programs 1"
                                           << "--dir DIR is required";
-    QTest::newRow("program 0") << "backup --dir x --programs 0"
-                               << "\"0\" is not a program";
     QTest::newRow("program 20") << "restore --dir x --programs 1,20"
                                 << "\"20\" is not";
     QTest::newRow("same port twice") << "backup --dir x --port /dev/ttyS1 --port /dev/ttyS1"
@@ -257,20 +254,6 @@ void tst_cli_backup::programList()
     QCOMPARE(ok, !programs.isEmpty());
     QCOMPARE(error.isEmpty(), ok);
     QCOMPARE(parsed, ok ? programs : QList<int>{99});
-}
-
-void tst_cli_backup::ports()
-{
-    // What it lists depends on the machine: one line per port with five tab-separated fields,
-    // or the one line that says there are none.
-    const CliProcess::Result run = CliProcess::run(words("ports"));
-    QVERIFY2(run.finished && run.exitCode == 0, run.describe());
-    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QVERIFY(!lines.isEmpty());
-    for (const QString &line : lines) {
-        if (line != QLatin1String("no serial ports found"))
-            QCOMPARE(line.split(QLatin1Char('\t')).size(), 5);
-    }
 }
 
 QTEST_GUILESS_MAIN(tst_cli_backup)

@@ -418,9 +418,8 @@ void tst_Driver::transferFinished()
     if (read)
         QVERIFY(sim.setProgramRecords(5, sim.programRecords(1)));
     if (csv) {
-        QFile file(files.dir.filePath("PROG_5.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(csvBytes(rowsOf(sim, 1, {1, 2}))) > 0);
+        QVERIFY(
+            TestFiles::write(files.dir.filePath("PROG_5.txt"), csvBytes(rowsOf(sim, 1, {1, 2}))));
     }
     ZelEnv env;
     DriverDCP30 driver;
@@ -500,9 +499,8 @@ void tst_Driver::hostsPollWhileTransfersRun()
     const QStringList records = sim.programRecords(2);
     QVERIFY(sim.setProgramRecords(program, records));
     const QByteArray expectedFile = csvBytes(rowsOf(records));
-    QFile file(WorkerHarness::appFile(QStringLiteral("PROG_%1.txt").arg(program)));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(expectedFile) == expectedFile.size());
-    file.close();
+    QVERIFY(TestFiles::write(TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program)),
+                             expectedFile));
 
     ZelEnv env;
     DriverDCP30 driver;
@@ -564,7 +562,8 @@ void tst_Driver::hostsPollWhileTransfersRun()
     QCOMPARE(wrong.load(), 0);
     QCOMPARE(tag(driver, "RE0") + tag(driver, "WE0"), QByteArray(2, 0));
     QCOMPARE(sim.programRecords(program), records);
-    QCOMPARE(WorkerHarness::fileBytes(QStringLiteral("PROG_%1.txt").arg(program)), expectedFile);
+    QCOMPARE(TestFiles::read(TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program))),
+             expectedFile);
 }
 
 // The host may unload the driver at any moment, also in the middle of a transfer: the destructor
@@ -591,10 +590,8 @@ void tst_Driver::destroyDuringTransfers()
     SimulatedPort port;
     port.setFaultPlan(plan);
     port.setReadTimeout(realPauses ? 20 : 5);
-    QFile file(WorkerHarness::appFile(QStringLiteral("PROG_5.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(csvBytes(rowsOf(port.simulator().programRecords(1))));
-    file.close();
+    QVERIFY(TestFiles::write(TestFiles::appFile(QStringLiteral("PROG_5.txt")),
+                             csvBytes(rowsOf(port.simulator().programRecords(1)))));
 
     ZelEnv env;
     g_warnings = 0;
@@ -733,9 +730,7 @@ void tst_Driver::transfersUnderFaults()
             // The target holds another program first, so a write that never reached the
             // controller cannot pass for a right one.
             QVERIFY(sim.setProgramRecords(program, sim.programRecords(source % 3 + 1)));
-            QFile f(WorkerHarness::appFile(fileName));
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(sourceFile);
+            QVERIFY(TestFiles::write(TestFiles::appFile(fileName), sourceFile));
         }
         const QString flag = read ? "RF0" : "WF0";
         setTag(driver, "ProgramID0", byteOf(program), &port);
@@ -744,10 +739,10 @@ void tst_Driver::transfersUnderFaults()
         QTRY_VERIFY2_WITH_TIMEOUT(tag(driver, flag, &port) == byteOf(0), qPrintable(what), 10000);
         settle(driver);
 
-        const bool right = read ? WorkerHarness::fileBytes(fileName) == sourceFile
+        const bool right = read ? TestFiles::read(TestFiles::appFile(fileName)) == sourceFile
                                 : sim.programRecords(program) == records;
-        const QByteArray log = WorkerHarness::fileBytes(
-            QStringLiteral("%1_PROG_%2_ERROR.txt").arg(read ? "READ" : "WRITE").arg(program));
+        const QByteArray log = TestFiles::read(TestFiles::appFile(
+            QStringLiteral("%1_PROG_%2_ERROR.txt").arg(read ? "READ" : "WRITE").arg(program)));
         const QString errorFlag = read ? "RE0" : "WE0";
         if (tag(driver, errorFlag, &port) == byteOf(1)) {
             // The log names the program and at least one thing that went wrong.

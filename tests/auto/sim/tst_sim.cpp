@@ -1,10 +1,8 @@
 // The simulated controller the tests and "dcp30 simulate" stand on: its replies to every kind of
-// request, the fault plan that damages them, and the in-process port that delivers them.
+// request and the fault plan that damages them.
 
 #include "ControllerSimulator.h"
-#include "DemoPrograms.h"
 #include "FaultPlan.h"
-#include "SimulatedPort.h"
 
 #include <QtTest>
 
@@ -29,30 +27,18 @@ QByteArray reply(const QByteArray &endCode, const QByteArray &payload = {})
 }
 
 // A syntactically valid record for a segment.
-QString record(int segment, QChar fill = QLatin1Char('1'))
+QString record(int segment)
 {
-    return QString(ControllerSimulator::recordLength(segment), fill);
+    return QString(ControllerSimulator::recordLength(segment), QLatin1Char('1'));
 }
 
-FaultPlan planOf(const QStringList &rules, quint32 seed = 1)
+FaultPlan planOf(const QStringList &rules)
 {
     FaultPlan plan;
     QString error;
-    if (!FaultPlan::parse(rules, plan, &error, seed))
+    if (!FaultPlan::parse(rules, plan, &error, 1))
         qFatal("%s", qPrintable(error));
     return plan;
-}
-
-int send(SimulatedPort &port, const QByteArray &bytes)
-{
-    return port.write(bytes.constData(), bytes.size());
-}
-
-// Reads the way the transfer worker does: a zeroed buffer and a read limit.
-QByteArray receive(SimulatedPort &port, int limit = 200)
-{
-    char buffer[255] = {};
-    return QByteArray(buffer, port.read(buffer, limit));
 }
 
 QByteArray blockReply(int program, int segment)
@@ -64,16 +50,6 @@ QByteArray blockReply(int program, int segment)
                            .toLatin1());
 }
 
-// Which of 1000 data reads the plan faults, as a string of '0' and '1'.
-QString hitPattern(FaultPlan &plan)
-{
-    ControllerSimulator sim;
-    QString hits;
-    for (int i = 0; i < 1000; ++i)
-        hits += plan.exchange(sim, req("RS,1W,1")).faulted ? '1' : '0';
-    return hits;
-}
-
 } // namespace
 
 class tst_Sim : public QObject
@@ -83,13 +59,10 @@ class tst_Sim : public QObject
 private slots:
     void replies_data();
     void replies();
-    void programFiles();
     void parseRule_data();
     void parseRule();
-    void probabilityIsSeeded();
     void faultShapesReply_data();
     void faultShapesReply();
-    void portLateReplies();
 };
 
 void tst_Sim::replies_data()
@@ -138,25 +111,6 @@ void tst_Sim::replies()
     QCOMPARE(sim.handleFrame(frame), reply);
     if (!reply.contains("X00")) // a refused request leaves the file state as it was
         QCOMPARE(sim.openMode(), before);
-}
-
-void tst_Sim::programFiles()
-{
-    ControllerSimulator sim;
-    QCOMPARE(sim.handleFrame(req("FO,2,W,0")), reply("00"));
-    QVERIFY(sim.programRecords(2).isEmpty()); // opening for write clears the program
-    const QString rec1 = record(1, QLatin1Char('a')), rec3 = record(3, QLatin1Char('B'));
-    QCOMPARE(sim.handleFrame(req("FW,2,1," + rec1)), reply("00"));
-    QCOMPARE(sim.handleFrame(req("FW,2,3," + rec3)), reply("00"));
-    QCOMPARE(sim.handleFrame(req("FC,2")), reply("00"));
-    // Digits are kept in upper case; the segment not written stays empty.
-    QCOMPARE(sim.programRecords(2), (QStringList{rec1.toUpper(), QString(), rec3}));
-    // The running program cannot be opened for write, nor any while writes are inhibited.
-    sim.setRunningProgram(1);
-    QCOMPARE(sim.handleFrame(req("FO,1,W,0")), reply("58"));
-    sim.setFileWriteInhibited(true);
-    QCOMPARE(sim.handleFrame(req("FO,3,W,0")), reply("59"));
-    QCOMPARE(sim.programRecords(3), DemoPrograms::records(3));
 }
 
 void tst_Sim::parseRule_data()
@@ -209,20 +163,6 @@ void tst_Sim::parseRule()
     QCOMPARE(again, rule);
 }
 
-void tst_Sim::probabilityIsSeeded()
-{
-    auto pattern = [](const QStringList &rules, quint32 seed) {
-        FaultPlan plan = planOf(rules, seed);
-        return hitPattern(plan);
-    };
-    const QStringList rule{"data-read:p=0.3:no-reply"};
-    const QString a = pattern(rule, 42);
-    QCOMPARE(pattern(rule, 42), a);
-    QVERIFY(pattern(rule, 43) != a);
-    // 1000 draws at p = 0.3: far outside 220..380 only with a broken generator.
-    QVERIFY2(a.count('1') > 220 && a.count('1') < 380, qPrintable(QString::number(a.count('1'))));
-}
-
 void tst_Sim::faultShapesReply_data()
 {
     QTest::addColumn<QString>("text");
@@ -271,34 +211,6 @@ void tst_Sim::faultShapesReply()
     // Only a lost request and a refusal keep the controller from executing it.
     const bool executed = fault != Fault::NoReply && fault != Fault::EndCode;
     QCOMPARE(sim.frameCount(), executed ? 2 : 1);
-}
-
-void tst_Sim::portLateReplies()
-{
-    SimulatedPort port;
-    port.setReadTimeout(20);
-    port.setFaultPlan(planOf({"any:nth=1:split=5", "block-read:nth=1:count=2:late"}));
-    // The chunks of a split reply queue up and are read as one reply.
-    send(port, req("FO,1,R,0"));
-    QCOMPARE(receive(port), reply("00"));
-
-    send(port, req("FR,1,1"));
-    QCOMPARE(receive(port), QByteArray());                      // gave up: nothing yet ...
-    QCOMPARE(port.pendingByteCount(), blockReply(1, 1).size()); // ... and then it arrived
-    QVERIFY(port.setOption(PortObject::OptionDiscardInput, 0)); // the worker's retry discards it
-    QCOMPARE(port.pendingByteCount(), 0);
-    // Without a discard the next read takes the stale reply.
-    send(port, req("FR,1,2"));
-    QCOMPARE(receive(port), QByteArray());
-    send(port, req("FR,1,3"));
-    QCOMPARE(receive(port), blockReply(1, 2));
-    QCOMPARE(receive(port), blockReply(1, 3));
-    QCOMPARE(port.faultPlan().injectedCount(Fault::Late), 2);
-    // The trace numbers discarded bytes by the request they belong to.
-    QVERIFY(port.trace().size() > 4);
-    const SimulatedPort::TraceEntry discarded = port.trace().at(4);
-    QCOMPARE(discarded.direction, SimulatedPort::Direction::Discarded);
-    QCOMPARE(discarded.exchange, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)

@@ -4,7 +4,6 @@
 #include "ControllerSimulator.h"
 #include "FaultPlan.h"
 #include "FileAccessor.h"
-#include "FileLocations.h"
 #include "ProgramFormat.h"
 #include "SimulatedPort.h"
 #include "TransferTestSupport.h"
@@ -32,7 +31,7 @@ QByteArray logOf(const QStringList &lines)
 // The bytes of a file in the application directory; none when there is no such file.
 QByteArray file(const QString &pattern, int program)
 {
-    return WorkerHarness::fileBytes(pattern.arg(program));
+    return TestFiles::read(TestFiles::appFile(pattern.arg(program)));
 }
 
 QList<int> upTo(int n)
@@ -58,9 +57,7 @@ const QByteArray EarlierLog = "Program 1:\r\n" + QByteArray(1000, 'x');
 // Puts a file into the application directory, as a user or an earlier transfer would.
 void put(const QString &pattern, int program, const QByteArray &bytes)
 {
-    QFile f(WorkerHarness::appFile(pattern.arg(program)));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(TestFiles::write(TestFiles::appFile(pattern.arg(program)), bytes));
 }
 
 // The worker on its thread, talking to a simulated controller over a line with these faults.
@@ -107,8 +104,6 @@ private slots:
     void readCsvSaveFailure();
     void write_data();
     void write();
-    void fileLocations_data();
-    void fileLocations();
 };
 
 void tst_Transfer::exchangeFramesAndPauses()
@@ -342,33 +337,6 @@ void tst_Transfer::write()
         QCOMPARE(r.sim().segmentRecord(7, s),
                  written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
     }
-}
-
-// Program files and error logs go to the application directory, or to the directory the
-// application property "dcp30_file_dir" names.
-void tst_Transfer::fileLocations_data()
-{
-    QTest::addColumn<bool>("ownDirectory");
-    QTest::newRow("application directory") << false;
-    QTest::newRow("own directory") << true;
-}
-
-void tst_Transfer::fileLocations()
-{
-    QFETCH(bool, ownDirectory);
-    QTemporaryDir own;
-    const QString directory = ownDirectory ? own.path() : QCoreApplication::applicationDirPath();
-    qApp->setProperty(FileLocations::DirectoryProperty,
-                      ownDirectory ? own.path() + "/" : QVariant());
-    Rig r({"block-read:nth=2:end-code=52", "block-write:nth=1:end-code=57"}, 0);
-    QVERIFY(r.sim().setProgramRecords(12, r.sim().programRecords(1)));
-    r.h.read(12, 3);
-    r.h.write(DefaultRanges, 12, 2);
-    qApp->setProperty(FileLocations::DirectoryProperty, QVariant());
-    QCOMPARE(QDir(directory).entryList({"*PROG_12*"}, QDir::Files),
-             (QStringList{"PROG_12.txt", "READ_PROG_12_ERROR.txt", "WRITE_PROG_12_ERROR.txt"}));
-    if (ownDirectory) // nothing in the application directory
-        QCOMPARE(WorkerHarness::fileBytes("PROG_12.txt"), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_Transfer)
