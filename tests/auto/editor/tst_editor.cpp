@@ -7,6 +7,7 @@
 #include "ProgramColumns.h"
 #include "ProgramTableModel.h"
 #include "ProgramWideForm.h"
+#include "TestFiles.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -50,18 +51,6 @@ QByteArray utf16File(const QString &text)
 QByteArray demoFile()
 {
     return utf16File(QString::fromLatin1(header) + seg1 + seg2 + seg3);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Types text into a table cell the way a user does: F2, select all, the keys, Return.
@@ -127,7 +116,7 @@ void TestEditor::init()
     // The recent files go to a settings file of the tests' own.
     QStandardPaths::setTestModeEnabled(true);
     m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
-    QVERIFY(writeFile(m_path, demoFile()));
+    QVERIFY(TestFiles::write(m_path, demoFile()));
 }
 
 void TestEditor::invalidCellIsMarkedAndListed_data()
@@ -200,18 +189,18 @@ void TestEditor::undoRestoresBytesOnSave()
     QVERIFY(window.isModified());
     const QString edited = m_dir.filePath(QStringLiteral("edited.txt"));
     QVERIFY(window.saveFile(edited));
-    QVERIFY(readFile(edited) != demoFile());
+    QVERIFY(TestFiles::read(edited) != demoFile());
     QVERIFY(!window.isModified());
 
     window.undoStack()->undo();
     QVERIFY(window.isModified());
     const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
     QVERIFY(window.saveFile(undone));
-    QCOMPARE(readFile(undone), demoFile());
+    QCOMPARE(TestFiles::read(undone), demoFile());
 
     window.undoStack()->redo();
     QVERIFY(window.saveFile(undone));
-    QCOMPARE(readFile(undone), readFile(edited));
+    QCOMPARE(TestFiles::read(undone), TestFiles::read(edited));
 }
 
 void TestEditor::unchangedSaveIsByteIdentical_data()
@@ -228,13 +217,13 @@ void TestEditor::unchangedSaveIsByteIdentical_data()
 void TestEditor::unchangedSaveIsByteIdentical()
 {
     QFETCH(QByteArray, bytes);
-    QVERIFY(writeFile(m_path, bytes));
+    QVERIFY(TestFiles::write(m_path, bytes));
     EditorWindow window;
     QVERIFY(window.openFile(m_path));
     QVERIFY(!window.isModified());
     const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
     QVERIFY(window.saveFile(copy));
-    QCOMPARE(readFile(copy), bytes);
+    QCOMPARE(TestFiles::read(copy), bytes);
 }
 
 void TestEditor::segmentRowsRenumber_data()
@@ -275,7 +264,7 @@ void TestEditor::segmentRowsRenumber()
     window.undoStack()->undo();
     const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
     QVERIFY(window.saveFile(undone));
-    QCOMPARE(readFile(undone), demoFile());
+    QCOMPARE(TestFiles::read(undone), demoFile());
 }
 
 void TestEditor::profileClickSelectsRow()
@@ -337,7 +326,7 @@ void TestEditor::pasteSpreadsheetRows()
     QCOMPARE(window.undoStack()->count(), 1);
     window.undoStack()->undo();
     QVERIFY(window.saveFile(m_path));
-    QCOMPARE(readFile(m_path), demoFile());
+    QCOMPARE(TestFiles::read(m_path), demoFile());
 }
 
 void TestEditor::copyPutsSelectionAsTsv()
@@ -432,13 +421,14 @@ void TestEditor::closePrompt()
     });
     QCOMPARE(window.close(), closed);
     QCOMPARE(window.isModified(), !saved);
-    QCOMPARE(readFile(m_path) != demoFile(), saved);
+    QCOMPARE(TestFiles::read(m_path) != demoFile(), saved);
 }
 
 void TestEditor::droppedFileOpensWithItsLoaderWarnings()
 {
     const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
-    QVERIFY(writeFile(shortRow, utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
+    QVERIFY(TestFiles::write(shortRow,
+                             utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
     EditorWindow window;
     QVERIFY(window.openFile(m_path));
     window.show();
@@ -510,7 +500,7 @@ void TestEditorController::init()
 {
     QVERIFY(m_dir.isValid());
     m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
-    QVERIFY(writeFile(m_path, demoFile()));
+    QVERIFY(TestFiles::write(m_path, demoFile()));
 }
 
 void TestEditorController::transferKeepsWindowResponsive_data()
