@@ -82,15 +82,21 @@ void settle(DriverDCP30 &driver)
 // The host property that makes a driver build its worker and load the link driver.
 struct ZelEnv
 {
-    ZelEnv() { qApp->setProperty("zel_env", 1); }
-    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
+    ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", 1); }
+    ~ZelEnv() { QCoreApplication::instance()->setProperty("zel_env", QVariant()); }
 };
 
 // Program files and logs of the driver's transfers go to a directory of the test's own.
 struct OwnFileDirectory
 {
-    OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, dir.path()); }
-    ~OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+    OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, dir.path());
+    }
+    ~OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, QVariant());
+    }
     QTemporaryDir dir;
 };
 

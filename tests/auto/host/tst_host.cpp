@@ -100,9 +100,9 @@ void tst_Host::driverWithoutLinkDriver()
     QLibrary library(m_plugin);
     auto create = reinterpret_cast<CreateDriverFunction>(library.resolve("CreateDriver"));
     QVERIFY(create);
-    qApp->setProperty("zel_env", QStringLiteral("any value"));
+    QCoreApplication::instance()->setProperty("zel_env", QStringLiteral("any value"));
     std::unique_ptr<DriverInterface> driver(create());
-    qApp->setProperty("zel_env", QVariant());
+    QCoreApplication::instance()->setProperty("zel_env", QVariant());
     CommunicatorCommand command;
     command.address = QStringLiteral("RAM4509");
     QByteArray value(1, 1);
