@@ -181,8 +181,7 @@ private slots:
         QFile::remove(TestFiles::appFile("PROG_3.txt"));
 
         // A relative --out is relative to the caller's working directory.
-        const CliProcess::Result result = CliProcess::run(
-            words("read --program 3 --segments 3 --out copy.txt"), 60000, m_dir.path());
+        const CliProcess::Result result = here("read --program 3 --segments 3 --out copy.txt");
         QVERIFY2(result.finished && result.exitCode == 0, result.describe());
         QCOMPARE(result.labelled("program file"), QStringList{m_dir.filePath("copy.txt")});
         QVERIFY2(result.labelled("error log").isEmpty(), result.describe());
@@ -246,10 +245,8 @@ private slots:
         }
         const QString out = m_dir.filePath("out.txt");
         QVERIFY(TestFiles::write(out, "previous"));
-        const CliProcess::Result result = CliProcess::run(
-            words(QStringLiteral("read --out out.txt --program %1 --segments 2 ").arg(program) +
-                  options),
-            60000, m_dir.path());
+        const CliProcess::Result result = here(
+            QStringLiteral("read --out out.txt --program %1 --segments 2 ").arg(program) + options);
         QVERIFY2(result.finished && result.exitCode == 1, result.describe());
         const QString logFile =
             m_dir.filePath(QStringLiteral("READ_PROG_%1_ERROR.txt").arg(program));
@@ -278,10 +275,9 @@ private slots:
         const QString source = m_dir.filePath("anneal.txt");
         QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 2), source));
         const QByteArray before = TestFiles::read(source);
-        const CliProcess::Result result = CliProcess::run(
-            words("write --program 4 --segments 2 --fault block-write:nth=1:count=2:no-reply "
-                  "--retries 1 --csv anneal.txt"),
-            60000, m_dir.path());
+        const CliProcess::Result result =
+            here("write --program 4 --segments 2 --fault block-write:nth=1:count=2:no-reply "
+                 "--retries 1 --csv anneal.txt");
         QVERIFY2(result.finished && result.exitCode == 1, result.describe());
         const QString log = m_dir.filePath("WRITE_PROG_4_ERROR.txt");
         QCOMPARE(result.labelled("error log"), QStringList{log});
@@ -294,9 +290,8 @@ private slots:
         QCOMPARE(TestFiles::read(source), before);
 
         // A refusal the user can clear gets the command that clears it.
-        const CliProcess::Result refused = CliProcess::run(
-            words("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50"), 60000,
-            m_dir.path());
+        const CliProcess::Result refused =
+            here("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50");
         QVERIFY2(refused.finished && refused.exitCode == 1, refused.describe());
         QVERIFY2(refused.err.contains("File is already open."), refused.describe());
         QVERIFY2(refused.err.contains("\"dcp30 close --program 2\""), refused.describe());
@@ -345,9 +340,7 @@ private slots:
                 ;
         }
         filler.close();
-        const CliProcess::Result result =
-            CliProcess::run(QStringList{"read", "--program", "2", "--segments", "3", "--out", out},
-                            60000, m_dir.path());
+        const CliProcess::Result result = here("read --program 2 --segments 3 --out", {out});
         const QByteArray after = TestFiles::read(out);
         ::umount(QFile::encodeName(mountPoint).constData());
         QVERIFY2(result.finished && result.exitCode == 3, result.describe());
@@ -394,9 +387,7 @@ private slots:
         QVERIFY2(err.contains("the read was stopped and the controller's program file 2 closed"),
                  qPrintable(err));
         const CliProcess::Result again =
-            CliProcess::run(words("read --program 2 --segments 1 --quiet --out q.txt --port") +
-                                QStringList{simulator.where()},
-                            60000, m_dir.path());
+            here("read --program 2 --segments 1 --quiet --out q.txt --port", {simulator.where()});
         QVERIFY2(again.finished && again.exitCode == 0, again.describe());
     }
 
@@ -441,16 +432,12 @@ private slots:
         const QString source = m_dir.filePath("ceramic.txt");
         QVERIFY(ProgramFiles::save(rows, source));
         const CliProcess::Result write =
-            CliProcess::run(words("write --program 8 --segments 3 --csv") +
-                                QStringList{source, "--port", simulator.where()},
-                            60000, m_dir.path());
+            here("write --program 8 --segments 3 --csv", {source, "--port", simulator.where()});
         QVERIFY2(write.finished && write.exitCode == 0, write.describe());
         QVERIFY(write.labelled("error log").isEmpty());
         const QString copy = m_dir.filePath("back.txt");
         const CliProcess::Result back =
-            CliProcess::run(words("read --program 8 --segments 3 --out") +
-                                QStringList{copy, "--port", simulator.where()},
-                            60000, m_dir.path());
+            here("read --program 8 --segments 3 --out", {copy, "--port", simulator.where()});
         QVERIFY2(back.finished && back.exitCode == 0, back.describe());
         QVERIFY(back.labelled("error log").isEmpty());
         QCOMPARE(ProgramFiles::load(copy), rows);
@@ -571,6 +558,12 @@ private slots:
     }
 
 private:
+    // The tool run in the test's directory with the words of text, then extra as they are.
+    CliProcess::Result here(const QString &text, const QStringList &extra = {})
+    {
+        return CliProcess::run(words(text) + extra, 60000, m_dir.path());
+    }
+
     QTemporaryDir m_dir;
 };
 

@@ -27,6 +27,11 @@
 #include <QUndoStack>
 #include <QtTest>
 
+// An editor window (named window) holding the test's program file m_path.
+#define OPEN_WINDOW(window)                                                                        \
+    EditorWindow window;                                                                           \
+    QVERIFY(window.openFile(m_path))
+
 namespace {
 
 const char *const header = "-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 "
@@ -115,8 +120,7 @@ private slots:
         QFETCH(QString, invalid);
         QFETCH(QString, message);
         QFETCH(QString, valid);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         QCOMPARE(window.problemList()->count(), 0);
 
@@ -157,8 +161,7 @@ private slots:
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(QString, text);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         typeInto(window.table(), row, column, text);
         QVERIFY(window.isModified());
@@ -193,8 +196,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(TestFiles::write(m_path, bytes));
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         QVERIFY(!window.isModified());
         const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
         QVERIFY(window.saveFile(copy));
@@ -218,8 +220,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, row);
         QFETCH(QStringList, sp1);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.table()->setCurrentIndex(window.model()->index(row, 1));
         if (action == "insert")
             window.insertSegment();
@@ -245,8 +246,7 @@ private slots:
 
     void profileClickSelectsRow()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ProfileWidget *profile = window.profileWidget();
@@ -288,8 +288,7 @@ private slots:
         QFETCH(QString, clipboard);
         QFETCH(int, rows);
         QFETCH(QStringList, cells);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         QApplication::clipboard()->setText(clipboard);
         window.table()->setCurrentIndex(window.model()->index(row, column));
         QVERIFY(window.pasteCells());
@@ -308,8 +307,7 @@ private slots:
 
     void copyPutsSelectionAsTsv()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         QItemSelectionModel *selection = window.table()->selectionModel();
         selection->select(QItemSelection(window.model()->index(1, 1), window.model()->index(2, 3)),
                           QItemSelectionModel::Select);
@@ -320,8 +318,7 @@ private slots:
 
     void noneOnlyWhereTheColumnHasIt()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         for (int column : {1, 2, 3, 4})
             window.table()->selectionModel()->select(window.model()->index(1, column),
                                                      QItemSelectionModel::Select);
@@ -353,8 +350,7 @@ private slots:
         QFETCH(int, column);
         QFETCH(QString, text);
         QFETCH(QString, cell);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         const QModelIndex index = window.model()->index(1, column);
         QAbstractItemDelegate *delegate = window.table()->itemDelegate(index);
         QWidget *editor = delegate->createEditor(window.table()->viewport(), {}, index);
@@ -388,8 +384,7 @@ private slots:
         QFETCH(int, button);
         QFETCH(bool, closed);
         QFETCH(bool, saved);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         typeInto(window.table(), 0, 1, QStringLiteral("500"));
         QTimer::singleShot(0, [button] {
@@ -407,8 +402,7 @@ private slots:
         const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
         QVERIFY(TestFiles::write(shortRow,
                                  utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(shortRow)});
@@ -429,8 +423,7 @@ private slots:
 
     void missingFileIsRefused()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         QString error;
         QVERIFY(!window.openFile(m_dir.filePath(QStringLiteral("none.txt")), &error));
         QVERIFY(!error.isEmpty());
@@ -489,8 +482,7 @@ private slots:
         QFETCH(bool, write);
         QFETCH(int, program);
         QFETCH(int, segments);
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         ControllerPanel *panel = window.controllerPanel();
         QVERIFY(connectSim(panel));
@@ -520,8 +512,7 @@ private slots:
 
     void writeRefusedWhileProblemShown()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         ControllerPanel *panel = window.controllerPanel();
         QVERIFY(connectSim(panel));
@@ -542,8 +533,7 @@ private slots:
 
     void cancelLeavesNoFileOpen()
     {
-        EditorWindow window;
-        QVERIFY(window.openFile(m_path));
+        OPEN_WINDOW(window);
         window.show();
         ControllerPanel *panel = window.controllerPanel();
         QVERIFY(connectSim(panel));
