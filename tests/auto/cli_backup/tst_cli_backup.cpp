@@ -46,16 +46,198 @@ class tst_cli_backup : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void demoBackup();
-    void roundTrip();
-    void refusals_data();
-    void refusals();
-    void severalControllers();
-    void badArguments_data();
-    void badArguments();
-    void programList_data();
-    void programList();
+    void initTestCase()
+    {
+        QVERIFY(m_work.isValid());
+        QVERIFY(m_demo.start(words("--tcp 0 --verbose")));
+        // The directory does not exist yet: the backup makes it.
+        m_backup = m_work.filePath(QStringLiteral("demo"));
+        m_backupRun = backup(m_backup, "3-4", m_demo.where());
+        QVERIFY2(m_backupRun.finished && m_backupRun.exitCode == 0, m_backupRun.describe());
+    }
+
+    void demoBackup()
+    {
+        QCOMPARE(m_backupRun.labelled("manifest"), QStringList{m_backup + "/manifest.json"});
+        const QJsonObject root =
+            QJsonDocument::fromJson(TestFiles::read(m_backup + "/manifest.json")).object();
+        QCOMPARE(root.value(QStringLiteral("port")).toString(), m_demo.where());
+        const QMap<int, QJsonObject> entries = manifestEntries(m_backup);
+        for (int program = 3; program <= 4; ++program) {
+            const int segments = program == 3 ? DemoPrograms::records(program).size() : 0;
+            const QString file = m_backup + QStringLiteral("/PROG_%1.txt").arg(program);
+            const QJsonObject entry = entries.value(program);
+            QCOMPARE(entry.value(QStringLiteral("segments")).toInt(-1), segments);
+            QVERIFY(entry.value(QStringLiteral("errors")).toArray().isEmpty());
+            QCOMPARE(QFile::exists(file), segments > 0);
+            if (segments == 0) {
+                QCOMPARE(blockReads(m_demo, program), 1); // segment 1 only
+                continue;
+            }
+            QCOMPARE(m_backupRun.labelled(QStringLiteral("program file")).count(file), 1);
+            QCOMPARE(ProgramFiles::load(file), ProgramFiles::demoRows(program, segments));
+            QCOMPARE(entry.value(QStringLiteral("sha256")).toString(),
+                     BackupManifest::sha256Of(TestFiles::read(file)));
+            // The probe: segment 1 and a binary search over 30 segments, then the read itself.
+            const int reads = blockReads(m_demo, program);
+            QVERIFY2(reads > segments && reads <= segments + 6, qPrintable(QString::number(reads)));
+        }
+    }
+
+    // The backup restored and verified into another controller; a backup of that controller gives
+    // the same files.
+    void roundTrip()
+    {
+        ToolProcess target;
+        QVERIFY(target.start(words("--pty")));
+        const CliProcess::Result restore =
+            CliProcess::run({"restore", "--dir", m_backup, "--port", target.where(), "--verify"},
+                            120000, m_work.path());
+        QVERIFY2(restore.exitCode == 0, restore.describe());
+        QCOMPARE(restore.labelled(QStringLiteral("verified")).size(), 1);
+        const QString again = m_work.filePath(QStringLiteral("again"));
+        const CliProcess::Result run = backup(again, "3-4", target.where());
+        QVERIFY2(run.exitCode == 0, run.describe());
+        QCOMPARE(TestFiles::read(again + "/PROG_3.txt"), TestFiles::read(m_backup + "/PROG_3.txt"));
+        QVERIFY(!QFile::exists(again + "/PROG_4.txt"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("change"); // what is done to a copy of the demo backup
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("restored");
+        QTest::newRow("changed file") << "edit 3"
+                                      << "--programs 3" << 1 << "does not match its SHA-256" << 0;
+        QTest::newRow("changed file, forced") << "edit 3"
+                                              << "--programs 3 --force" << 0 << "" << 1;
+        QTest::newRow("program not in the backup")
+            << ""
+            << "--programs 7" << 1 << "holds no program 7" << 0;
+        QTest::newRow("program without segment 1")
+            << ""
+            << "--programs 4" << 1 << "it had no segment 1" << 0;
+        QTest::newRow("broken manifest") << "break manifest"
+                                         << "" << 1 << "is not a backup manifest" << 0;
+        QTest::newRow("file outside the backup") << "foreign file"
+                                                 << "" << 1 << "not a program of a backup" << 0;
+        QTest::newRow("no such directory") << "remove"
+                                           << "" << 3 << "no such directory" << 0;
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(int, restored);
+        const QString dir =
+            m_work.filePath(QStringLiteral("refused-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(dir));
+        for (const QString &name : QDir(m_backup).entryList(QDir::Files))
+            QVERIFY(QFile::copy(m_backup + '/' + name, dir + '/' + name));
+        const QString manifest = dir + QStringLiteral("/manifest.json");
+        if (change == QLatin1String("edit 3")) {
+            // Still a valid program: only its Tag differs.
+            QList<QStringList> rows = ProgramFiles::load(dir + "/PROG_3.txt");
+            rows[1].last() = QStringLiteral("EDITED");
+            QVERIFY(ProgramFiles::save(rows, dir + "/PROG_3.txt"));
+        } else if (change == QLatin1String("break manifest")) {
+            QVERIFY(TestFiles::write(manifest, "{\"tool\": \"dcp30\", "));
+        } else if (change == QLatin1String("foreign file")) {
+            QVERIFY(TestFiles::write(manifest, TestFiles::read(manifest).replace(
+                                                   "\"PROG_3.txt\"", "\"../PROG_3.txt\"")));
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QDir(dir).removeRecursively());
+        }
+        const CliProcess::Result run = CliProcess::run(
+            QStringList{"restore", "--dir", dir, "--quiet"} + words(options), 60000, m_work.path());
+        QVERIFY2(run.finished && run.exitCode == exitCode, run.describe());
+        QVERIFY2(run.err.contains(message), run.describe());
+        QCOMPARE(run.labelled(QStringLiteral("restored")).size(), restored);
+    }
+
+    void severalControllers()
+    {
+        ToolProcess pty;
+        ToolProcess tcp;
+        QVERIFY(pty.start(words("--pty")));
+        QVERIFY(tcp.start(words("--tcp 0")));
+        const QString dir = m_work.filePath(QStringLiteral("several"));
+        const CliProcess::Result run =
+            CliProcess::run({"backup", "--dir", dir, "--programs", "3", "--port", pty.where(),
+                             "--port=" + tcp.where()},
+                            120000, m_work.path());
+        QVERIFY2(run.exitCode == 0, run.describe());
+        for (const QString &port : {pty.where(), tcp.where()}) {
+            // Each controller's backup in a directory named after its port.
+            QString name = port;
+            name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")),
+                         QStringLiteral("_"));
+            while (name.startsWith(QLatin1Char('_')))
+                name.remove(0, 1);
+            QCOMPARE(TestFiles::read(dir + '/' + name + "/PROG_3.txt"),
+                     TestFiles::read(m_backup + "/PROG_3.txt"));
+            QVERIFY2(run.err.contains(QStringLiteral("[%1] dcp30: program 3: ").arg(port)),
+                     run.describe());
+        }
+    }
+
+    void badArguments_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("backup without --dir") << "backup --programs 1"
+                                              << "--dir DIR is required";
+        QTest::newRow("program 20") << "restore --dir x --programs 1,20"
+                                    << "\"20\" is not";
+        QTest::newRow("same port twice") << "backup --dir x --port /dev/ttyS1 --port /dev/ttyS1"
+                                         << "is given twice";
+        QTest::newRow("ports sharing a directory")
+            << "backup --dir x --port /dev/a:b --port /dev/a_b"
+            << "shares its directory name";
+        QTest::newRow("ports with an argument") << "ports x"
+                                                << "unexpected argument";
+    }
+
+    void badArguments()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, message);
+        const CliProcess::Result run = CliProcess::run(words(arguments), 30000, m_work.path());
+        QVERIFY2(run.finished && run.exitCode == 2, run.describe());
+        QVERIFY2(run.err.contains(message), run.describe());
+        QVERIFY(!QFile::exists(m_work.filePath(QStringLiteral("x"))));
+    }
+
+    void programList_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("programs"); // empty: refused
+        QTest::newRow("numbers and a range") << "1,3,5-7" << QList<int>{1, 3, 5, 6, 7};
+        QTest::newRow("overlaps and order") << "7,2-3, 3 ,1-2" << QList<int>{1, 2, 3, 7};
+        QTest::newRow("one-program range") << "19-19" << QList<int>{19};
+        QTest::newRow("backward range") << "5-3" << QList<int>{};
+        QTest::newRow("empty part") << "1,,2" << QList<int>{};
+        QTest::newRow("open range") << "3-" << QList<int>{};
+        QTest::newRow("two dashes") << "1-2-3" << QList<int>{};
+        QTest::newRow("letters") << "1,a" << QList<int>{};
+    }
+
+    void programList()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<int>, programs);
+        QList<int> parsed{99};
+        QString error;
+        const bool ok = ProgramList::parse(text, parsed, &error);
+        QCOMPARE(ok, !programs.isEmpty());
+        QCOMPARE(error.isEmpty(), ok);
+        QCOMPARE(parsed, ok ? programs : QList<int>{99});
+    }
 
 private:
     CliProcess::Result backup(const QString &dir, const QString &programs, const QString &port)
@@ -68,193 +250,6 @@ private:
     QString m_backup; // programs 3 and 4 (empty) of m_demo
     CliProcess::Result m_backupRun;
 };
-
-void tst_cli_backup::initTestCase()
-{
-    QVERIFY(m_work.isValid());
-    QVERIFY(m_demo.start(words("--tcp 0 --verbose")));
-    // The directory does not exist yet: the backup makes it.
-    m_backup = m_work.filePath(QStringLiteral("demo"));
-    m_backupRun = backup(m_backup, "3-4", m_demo.where());
-    QVERIFY2(m_backupRun.finished && m_backupRun.exitCode == 0, m_backupRun.describe());
-}
-
-void tst_cli_backup::demoBackup()
-{
-    QCOMPARE(m_backupRun.labelled("manifest"), QStringList{m_backup + "/manifest.json"});
-    const QJsonObject root =
-        QJsonDocument::fromJson(TestFiles::read(m_backup + "/manifest.json")).object();
-    QCOMPARE(root.value(QStringLiteral("port")).toString(), m_demo.where());
-    const QMap<int, QJsonObject> entries = manifestEntries(m_backup);
-    for (int program = 3; program <= 4; ++program) {
-        const int segments = program == 3 ? DemoPrograms::records(program).size() : 0;
-        const QString file = m_backup + QStringLiteral("/PROG_%1.txt").arg(program);
-        const QJsonObject entry = entries.value(program);
-        QCOMPARE(entry.value(QStringLiteral("segments")).toInt(-1), segments);
-        QVERIFY(entry.value(QStringLiteral("errors")).toArray().isEmpty());
-        QCOMPARE(QFile::exists(file), segments > 0);
-        if (segments == 0) {
-            QCOMPARE(blockReads(m_demo, program), 1); // segment 1 only
-            continue;
-        }
-        QCOMPARE(m_backupRun.labelled(QStringLiteral("program file")).count(file), 1);
-        QCOMPARE(ProgramFiles::load(file), ProgramFiles::demoRows(program, segments));
-        QCOMPARE(entry.value(QStringLiteral("sha256")).toString(),
-                 BackupManifest::sha256Of(TestFiles::read(file)));
-        // The probe: segment 1 and a binary search over 30 segments, then the read itself.
-        const int reads = blockReads(m_demo, program);
-        QVERIFY2(reads > segments && reads <= segments + 6, qPrintable(QString::number(reads)));
-    }
-}
-
-// The backup restored and verified into another controller; a backup of that controller gives
-// the same files.
-void tst_cli_backup::roundTrip()
-{
-    ToolProcess target;
-    QVERIFY(target.start(words("--pty")));
-    const CliProcess::Result restore =
-        CliProcess::run({"restore", "--dir", m_backup, "--port", target.where(), "--verify"},
-                        120000, m_work.path());
-    QVERIFY2(restore.exitCode == 0, restore.describe());
-    QCOMPARE(restore.labelled(QStringLiteral("verified")).size(), 1);
-    const QString again = m_work.filePath(QStringLiteral("again"));
-    const CliProcess::Result run = backup(again, "3-4", target.where());
-    QVERIFY2(run.exitCode == 0, run.describe());
-    QCOMPARE(TestFiles::read(again + "/PROG_3.txt"), TestFiles::read(m_backup + "/PROG_3.txt"));
-    QVERIFY(!QFile::exists(again + "/PROG_4.txt"));
-}
-
-void tst_cli_backup::refusals_data()
-{
-    QTest::addColumn<QString>("change"); // what is done to a copy of the demo backup
-    QTest::addColumn<QString>("options");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("restored");
-    QTest::newRow("changed file") << "edit 3"
-                                  << "--programs 3" << 1 << "does not match its SHA-256" << 0;
-    QTest::newRow("changed file, forced") << "edit 3"
-                                          << "--programs 3 --force" << 0 << "" << 1;
-    QTest::newRow("program not in the backup") << ""
-                                               << "--programs 7" << 1 << "holds no program 7" << 0;
-    QTest::newRow("program without segment 1") << ""
-                                               << "--programs 4" << 1 << "it had no segment 1" << 0;
-    QTest::newRow("broken manifest") << "break manifest"
-                                     << "" << 1 << "is not a backup manifest" << 0;
-    QTest::newRow("file outside the backup") << "foreign file"
-                                             << "" << 1 << "not a program of a backup" << 0;
-    QTest::newRow("no such directory") << "remove"
-                                       << "" << 3 << "no such directory" << 0;
-}
-
-void tst_cli_backup::refusals()
-{
-    QFETCH(QString, change);
-    QFETCH(QString, options);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    QFETCH(int, restored);
-    const QString dir = m_work.filePath(QStringLiteral("refused-%1").arg(QTest::currentDataTag()));
-    QVERIFY(QDir().mkpath(dir));
-    for (const QString &name : QDir(m_backup).entryList(QDir::Files))
-        QVERIFY(QFile::copy(m_backup + '/' + name, dir + '/' + name));
-    const QString manifest = dir + QStringLiteral("/manifest.json");
-    if (change == QLatin1String("edit 3")) {
-        // Still a valid program: only its Tag differs.
-        QList<QStringList> rows = ProgramFiles::load(dir + "/PROG_3.txt");
-        rows[1].last() = QStringLiteral("EDITED");
-        QVERIFY(ProgramFiles::save(rows, dir + "/PROG_3.txt"));
-    } else if (change == QLatin1String("break manifest")) {
-        QVERIFY(TestFiles::write(manifest, "{\"tool\": \"dcp30\", "));
-    } else if (change == QLatin1String("foreign file")) {
-        QVERIFY(TestFiles::write(
-            manifest, TestFiles::read(manifest).replace("\"PROG_3.txt\"", "\"../PROG_3.txt\"")));
-    } else if (change == QLatin1String("remove")) {
-        QVERIFY(QDir(dir).removeRecursively());
-    }
-    const CliProcess::Result run = CliProcess::run(
-        QStringList{"restore", "--dir", dir, "--quiet"} + words(options), 60000, m_work.path());
-    QVERIFY2(run.finished && run.exitCode == exitCode, run.describe());
-    QVERIFY2(run.err.contains(message), run.describe());
-    QCOMPARE(run.labelled(QStringLiteral("restored")).size(), restored);
-}
-
-void tst_cli_backup::severalControllers()
-{
-    ToolProcess pty;
-    ToolProcess tcp;
-    QVERIFY(pty.start(words("--pty")));
-    QVERIFY(tcp.start(words("--tcp 0")));
-    const QString dir = m_work.filePath(QStringLiteral("several"));
-    const CliProcess::Result run = CliProcess::run(
-        {"backup", "--dir", dir, "--programs", "3", "--port", pty.where(), "--port=" + tcp.where()},
-        120000, m_work.path());
-    QVERIFY2(run.exitCode == 0, run.describe());
-    for (const QString &port : {pty.where(), tcp.where()}) {
-        // Each controller's backup in a directory named after its port.
-        QString name = port;
-        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-        while (name.startsWith(QLatin1Char('_')))
-            name.remove(0, 1);
-        QCOMPARE(TestFiles::read(dir + '/' + name + "/PROG_3.txt"),
-                 TestFiles::read(m_backup + "/PROG_3.txt"));
-        QVERIFY2(run.err.contains(QStringLiteral("[%1] dcp30: program 3: ").arg(port)),
-                 run.describe());
-    }
-}
-
-void tst_cli_backup::badArguments_data()
-{
-    QTest::addColumn<QString>("arguments");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("backup without --dir") << "backup --programs 1"
-                                          << "--dir DIR is required";
-    QTest::newRow("program 20") << "restore --dir x --programs 1,20"
-                                << "\"20\" is not";
-    QTest::newRow("same port twice") << "backup --dir x --port /dev/ttyS1 --port /dev/ttyS1"
-                                     << "is given twice";
-    QTest::newRow("ports sharing a directory") << "backup --dir x --port /dev/a:b --port /dev/a_b"
-                                               << "shares its directory name";
-    QTest::newRow("ports with an argument") << "ports x"
-                                            << "unexpected argument";
-}
-
-void tst_cli_backup::badArguments()
-{
-    QFETCH(QString, arguments);
-    QFETCH(QString, message);
-    const CliProcess::Result run = CliProcess::run(words(arguments), 30000, m_work.path());
-    QVERIFY2(run.finished && run.exitCode == 2, run.describe());
-    QVERIFY2(run.err.contains(message), run.describe());
-    QVERIFY(!QFile::exists(m_work.filePath(QStringLiteral("x"))));
-}
-
-void tst_cli_backup::programList_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("programs"); // empty: refused
-    QTest::newRow("numbers and a range") << "1,3,5-7" << QList<int>{1, 3, 5, 6, 7};
-    QTest::newRow("overlaps and order") << "7,2-3, 3 ,1-2" << QList<int>{1, 2, 3, 7};
-    QTest::newRow("one-program range") << "19-19" << QList<int>{19};
-    QTest::newRow("backward range") << "5-3" << QList<int>{};
-    QTest::newRow("empty part") << "1,,2" << QList<int>{};
-    QTest::newRow("open range") << "3-" << QList<int>{};
-    QTest::newRow("two dashes") << "1-2-3" << QList<int>{};
-    QTest::newRow("letters") << "1,a" << QList<int>{};
-}
-
-void tst_cli_backup::programList()
-{
-    QFETCH(QString, text);
-    QFETCH(QList<int>, programs);
-    QList<int> parsed{99};
-    QString error;
-    const bool ok = ProgramList::parse(text, parsed, &error);
-    QCOMPARE(ok, !programs.isEmpty());
-    QCOMPARE(error.isEmpty(), ok);
-    QCOMPARE(parsed, ok ? programs : QList<int>{99});
-}
 
 QTEST_GUILESS_MAIN(tst_cli_backup)
 #include "tst_cli_backup.moc"

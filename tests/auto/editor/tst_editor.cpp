@@ -27,6 +27,11 @@
 #include <QUndoStack>
 #include <QtTest>
 
+// An editor window (named window) holding the test's program file m_path.
+#define OPEN_WINDOW(window)                                                                        \
+    EditorWindow window;                                                                           \
+    QVERIFY(window.openFile(m_path))
+
 namespace {
 
 const char *const header = "-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 "
@@ -84,382 +89,353 @@ class TestEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void invalidCellIsMarkedAndListed_data();
-    void invalidCellIsMarkedAndListed();
-    void undoRestoresBytesOnSave_data();
-    void undoRestoresBytesOnSave();
-    void unchangedSaveIsByteIdentical_data();
-    void unchangedSaveIsByteIdentical();
-    void segmentRowsRenumber_data();
-    void segmentRowsRenumber();
-    void profileClickSelectsRow();
-    void pasteSpreadsheetRows_data();
-    void pasteSpreadsheetRows();
-    void copyPutsSelectionAsTsv();
-    void noneOnlyWhereTheColumnHasIt();
-    void delegateRefusesUnrepresentable_data();
-    void delegateRefusesUnrepresentable();
-    void closePrompt_data();
-    void closePrompt();
-    void droppedFileOpensWithItsLoaderWarnings();
-    void missingFileIsRefused();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        // The recent files go to a settings file of the tests' own.
+        QStandardPaths::setTestModeEnabled(true);
+        m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
+        QVERIFY(TestFiles::write(m_path, demoFile()));
+    }
+
+    void invalidCellIsMarkedAndListed_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("invalid");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("valid");
+        QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
+                                                  << "SP1 [2000] is out of range (-200 ~ 1300)."
+                                                  << "1300";
+        QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
+                                       << "PID1 [9] is out of range (0 ~ 8)."
+                                       << "8";
+    }
+
+    void invalidCellIsMarkedAndListed()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, invalid);
+        QFETCH(QString, message);
+        QFETCH(QString, valid);
+        OPEN_WINDOW(window);
+        window.show();
+        QCOMPARE(window.problemList()->count(), 0);
+
+        typeInto(window.table(), row, column, invalid);
+        const QModelIndex index = window.model()->index(row, column);
+        QCOMPARE(index.data().toString(), invalid);
+        QCOMPARE(index.data(Qt::ToolTipRole).toString(), message);
+        QCOMPARE(index.data(Qt::BackgroundRole).value<QColor>(), ProgramTableModel::problemColor());
+        QCOMPARE(window.problemList()->count(), 1);
+        QVERIFY(window.problemList()->item(0)->text().endsWith(message));
+        // Only the cell in question is marked; a click on the problem goes to it.
+        QVERIFY(
+            !window.model()->index(row, column == 1 ? 2 : 1).data(Qt::BackgroundRole).isValid());
+        QListWidget *list = window.problemList();
+        window.table()->setCurrentIndex(window.model()->index(0, 5));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(0)).center());
+        QCOMPARE(window.table()->currentIndex(), index);
+
+        typeInto(window.table(), row, column, valid);
+        QCOMPARE(index.data().toString(), valid);
+        QVERIFY(!index.data(Qt::ToolTipRole).isValid());
+        QVERIFY(!index.data(Qt::BackgroundRole).isValid());
+        QCOMPARE(window.problemList()->count(), 0);
+    }
+
+    void undoRestoresBytesOnSave_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("SP1") << 0 << 1 << "500";
+        QTest::newRow("an invalid value") << 2 << 9 << "x";
+    }
+
+    void undoRestoresBytesOnSave()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        OPEN_WINDOW(window);
+        window.show();
+        typeInto(window.table(), row, column, text);
+        QVERIFY(window.isModified());
+        const QString edited = m_dir.filePath(QStringLiteral("edited.txt"));
+        QVERIFY(window.saveFile(edited));
+        QVERIFY(TestFiles::read(edited) != demoFile());
+        QVERIFY(!window.isModified());
+
+        window.undoStack()->undo();
+        QVERIFY(window.isModified());
+        const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
+        QVERIFY(window.saveFile(undone));
+        QCOMPARE(TestFiles::read(undone), demoFile());
+
+        window.undoStack()->redo();
+        QVERIFY(window.saveFile(undone));
+        QCOMPARE(TestFiles::read(undone), TestFiles::read(edited));
+    }
+
+    void unchangedSaveIsByteIdentical_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("three segments") << demoFile();
+        QTest::newRow("an invalid cell") << utf16File(
+            QString::fromLatin1(header) + QString::fromLatin1(seg1).replace("150", "9999"));
+        QTest::newRow("a quoted tag")
+            << utf16File(QString::fromLatin1(header) +
+                         QString::fromLatin1(seg1).replace("ANNEAL01", "\"AN\"\"EAL\""));
+    }
+
+    void unchangedSaveIsByteIdentical()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(TestFiles::write(m_path, bytes));
+        OPEN_WINDOW(window);
+        QVERIFY(!window.isModified());
+        const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
+        QVERIFY(window.saveFile(copy));
+        QCOMPARE(TestFiles::read(copy), bytes);
+    }
+
+    void segmentRowsRenumber_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("sp1");
+        QTest::newRow("insert before segment 1")
+            << "insert" << 0 << QStringList{"150", "150", "150", "620"};
+        QTest::newRow("delete segment 1") << "delete" << 0 << QStringList{"150", "620"};
+        QTest::newRow("move segment 3 up") << "up" << 2 << QStringList{"150", "620", "150"};
+        QTest::newRow("the last segment stays") << "down" << 2 << QStringList{"150", "150", "620"};
+    }
+
+    void segmentRowsRenumber()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, row);
+        QFETCH(QStringList, sp1);
+        OPEN_WINDOW(window);
+        window.table()->setCurrentIndex(window.model()->index(row, 1));
+        if (action == "insert")
+            window.insertSegment();
+        else if (action == "delete")
+            window.deleteSegment();
+        else
+            action == "up" ? window.moveSegmentUp() : window.moveSegmentDown();
+        const ProgramTableModel *model = window.model();
+        QCOMPARE(model->rowCount(), sp1.size());
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QCOMPARE(model->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
+            QCOMPARE(model->cell(r, 1), sp1.at(r));
+            // Segment 1 keeps the program-wide values whatever moved.
+            QCOMPARE(model->cell(r, 25),
+                     r == 0 ? QStringLiteral("ANNEAL01") : QStringLiteral("----"));
+        }
+        QCOMPARE(window.problemList()->count(), 0);
+        window.undoStack()->undo();
+        const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
+        QVERIFY(window.saveFile(undone));
+        QCOMPARE(TestFiles::read(undone), demoFile());
+    }
+
+    void profileClickSelectsRow()
+    {
+        OPEN_WINDOW(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ProfileWidget *profile = window.profileWidget();
+        QPoint third;
+        for (int x = 0; x < profile->width() && third.isNull(); ++x) {
+            const QPoint point(x, profile->height() / 2);
+            if (profile->segmentAt(point) == 3)
+                third = point;
+        }
+        QVERIFY(!third.isNull());
+        QTest::mouseClick(profile, Qt::LeftButton, {}, third);
+        QCOMPARE(window.table()->currentIndex().row(), 2);
+        QCOMPARE(profile->highlightedSegment(), 3);
+
+        window.table()->setCurrentIndex(window.model()->index(0, 1));
+        QCOMPARE(profile->highlightedSegment(), 1);
+    }
+
+    void pasteSpreadsheetRows_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QStringList>("cells"); // "row,column,text"
+        QTest::newRow("a block, CR LF and a last line end")
+            << 0 << 1 << "500\t01:00\r\n600\t02:00\r\n"
+            << 3 << QStringList{"0,1,500", "0,2,01:00", "1,1,600", "1,2,02:00", "2,1,620"};
+        QTest::newRow("rows with labels past the end, LF")
+            << 2 << 0 << "SEG7\t700\t00:10\nSEG8\t800\t\"00:20\"" << 4
+            << QStringList{"2,1,700",  "3,1,800",   "3,2,00:20",
+                           "3,3,----", "3,25,----", "0,25,ANNEAL01"};
+    }
+
+    void pasteSpreadsheetRows()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, clipboard);
+        QFETCH(int, rows);
+        QFETCH(QStringList, cells);
+        OPEN_WINDOW(window);
+        QApplication::clipboard()->setText(clipboard);
+        window.table()->setCurrentIndex(window.model()->index(row, column));
+        QVERIFY(window.pasteCells());
+        QCOMPARE(window.model()->rowCount(), rows);
+        for (int r = 0; r < rows; ++r)
+            QCOMPARE(window.model()->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
+        for (const QString &cell : cells) {
+            const QStringList place = cell.split(',');
+            QCOMPARE(window.model()->cell(place[0].toInt(), place[1].toInt()), place[2]);
+        }
+        QCOMPARE(window.undoStack()->count(), 1);
+        window.undoStack()->undo();
+        QVERIFY(window.saveFile(m_path));
+        QCOMPARE(TestFiles::read(m_path), demoFile());
+    }
+
+    void copyPutsSelectionAsTsv()
+    {
+        OPEN_WINDOW(window);
+        QItemSelectionModel *selection = window.table()->selectionModel();
+        selection->select(QItemSelection(window.model()->index(1, 1), window.model()->index(2, 3)),
+                          QItemSelectionModel::Select);
+        window.copyCells();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("150\t00:30\t170\r\n620\t02:30\t----\r\n"));
+    }
+
+    void noneOnlyWhereTheColumnHasIt()
+    {
+        OPEN_WINDOW(window);
+        for (int column : {1, 2, 3, 4})
+            window.table()->selectionModel()->select(window.model()->index(1, column),
+                                                     QItemSelectionModel::Select);
+        window.setCellsToNone();
+        QCOMPARE(window.model()->rows().at(1).mid(1, 4),
+                 (QStringList{"150", "00:30", "----", "----"}));
+        QCOMPARE(window.undoStack()->count(), 1);
+        window.undoStack()->undo();
+        QCOMPARE(window.model()->rows().at(1).mid(1, 4), (QStringList{"150", "00:30", "170", "5"}));
+    }
+
+    void delegateRefusesUnrepresentable_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("beyond a record word") << 1 << "70000"
+                                              << "150";
+        QTest::newRow("a fraction") << 19 << "1.5"
+                                    << "1";
+        QTest::newRow("none where SP1 has none") << 1 << "----"
+                                                 << "150";
+        QTest::newRow("a negative event value") << 3 << "-5"
+                                                << "-5";
+    }
+
+    void delegateRefusesUnrepresentable()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, cell);
+        OPEN_WINDOW(window);
+        const QModelIndex index = window.model()->index(1, column);
+        QAbstractItemDelegate *delegate = window.table()->itemDelegate(index);
+        QWidget *editor = delegate->createEditor(window.table()->viewport(), {}, index);
+        QVERIFY(editor->inherits("QSpinBox"));
+        delegate->setEditorData(editor, index);
+        editor->findChild<QLineEdit *>()->setText(text);
+        delegate->setModelData(editor, window.model(), index);
+        QCOMPARE(window.model()->cell(1, column), cell);
+        delete editor;
+
+        // The program-wide form takes what the spin boxes take: P.STA keeps its number.
+        QLineEdit *start = window.programWideForm()->editorFor(ProgramColumns::firstProgramWide());
+        start->setText(text);
+        QTest::keyClick(start, Qt::Key_Return);
+        QCOMPARE(window.model()->cell(0, ProgramColumns::firstProgramWide()),
+                 text == "-5" ? text : QStringLiteral("0"));
+    }
+
+    void closePrompt_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+    }
+
+    void closePrompt()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, closed);
+        QFETCH(bool, saved);
+        OPEN_WINDOW(window);
+        window.show();
+        typeInto(window.table(), 0, 1, QStringLiteral("500"));
+        QTimer::singleShot(0, [button] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box)
+                box->button(QMessageBox::StandardButton(button))->click();
+        });
+        QCOMPARE(window.close(), closed);
+        QCOMPARE(window.isModified(), !saved);
+        QCOMPARE(TestFiles::read(m_path) != demoFile(), saved);
+    }
+
+    void droppedFileOpensWithItsLoaderWarnings()
+    {
+        const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
+        QVERIFY(TestFiles::write(shortRow,
+                                 utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
+        OPEN_WINDOW(window);
+        window.show();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(shortRow)});
+        // A drop goes to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QCOMPARE(window.fileName(), shortRow);
+        const QStringList warnings =
+            listed(window.problemList()).filter(QRegularExpression("^Program: "));
+        QVERIFY(!warnings.isEmpty());
+        typeInto(window.table(), 0, 1, QStringLiteral("500"));
+        QVERIFY(window.isModified());
+        QCOMPARE(listed(window.problemList()).filter(QRegularExpression("^Program: ")), warnings);
+    }
+
+    void missingFileIsRefused()
+    {
+        OPEN_WINDOW(window);
+        QString error;
+        QVERIFY(!window.openFile(m_dir.filePath(QStringLiteral("none.txt")), &error));
+        QVERIFY(!error.isEmpty());
+        // The open program stays.
+        QCOMPARE(window.fileName(), m_path);
+        QCOMPARE(window.model()->rowCount(), 3);
+    }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
 };
-
-void TestEditor::init()
-{
-    QVERIFY(m_dir.isValid());
-    // The recent files go to a settings file of the tests' own.
-    QStandardPaths::setTestModeEnabled(true);
-    m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
-    QVERIFY(TestFiles::write(m_path, demoFile()));
-}
-
-void TestEditor::invalidCellIsMarkedAndListed_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("invalid");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("valid");
-    QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
-                                              << "SP1 [2000] is out of range (-200 ~ 1300)."
-                                              << "1300";
-    QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
-                                   << "PID1 [9] is out of range (0 ~ 8)."
-                                   << "8";
-}
-
-void TestEditor::invalidCellIsMarkedAndListed()
-{
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(QString, invalid);
-    QFETCH(QString, message);
-    QFETCH(QString, valid);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    QCOMPARE(window.problemList()->count(), 0);
-
-    typeInto(window.table(), row, column, invalid);
-    const QModelIndex index = window.model()->index(row, column);
-    QCOMPARE(index.data().toString(), invalid);
-    QCOMPARE(index.data(Qt::ToolTipRole).toString(), message);
-    QCOMPARE(index.data(Qt::BackgroundRole).value<QColor>(), ProgramTableModel::problemColor());
-    QCOMPARE(window.problemList()->count(), 1);
-    QVERIFY(window.problemList()->item(0)->text().endsWith(message));
-    // Only the cell in question is marked; a click on the problem goes to it.
-    QVERIFY(!window.model()->index(row, column == 1 ? 2 : 1).data(Qt::BackgroundRole).isValid());
-    QListWidget *list = window.problemList();
-    window.table()->setCurrentIndex(window.model()->index(0, 5));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(0)).center());
-    QCOMPARE(window.table()->currentIndex(), index);
-
-    typeInto(window.table(), row, column, valid);
-    QCOMPARE(index.data().toString(), valid);
-    QVERIFY(!index.data(Qt::ToolTipRole).isValid());
-    QVERIFY(!index.data(Qt::BackgroundRole).isValid());
-    QCOMPARE(window.problemList()->count(), 0);
-}
-
-void TestEditor::undoRestoresBytesOnSave_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("SP1") << 0 << 1 << "500";
-    QTest::newRow("an invalid value") << 2 << 9 << "x";
-}
-
-void TestEditor::undoRestoresBytesOnSave()
-{
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(QString, text);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    typeInto(window.table(), row, column, text);
-    QVERIFY(window.isModified());
-    const QString edited = m_dir.filePath(QStringLiteral("edited.txt"));
-    QVERIFY(window.saveFile(edited));
-    QVERIFY(TestFiles::read(edited) != demoFile());
-    QVERIFY(!window.isModified());
-
-    window.undoStack()->undo();
-    QVERIFY(window.isModified());
-    const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
-    QVERIFY(window.saveFile(undone));
-    QCOMPARE(TestFiles::read(undone), demoFile());
-
-    window.undoStack()->redo();
-    QVERIFY(window.saveFile(undone));
-    QCOMPARE(TestFiles::read(undone), TestFiles::read(edited));
-}
-
-void TestEditor::unchangedSaveIsByteIdentical_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("three segments") << demoFile();
-    QTest::newRow("an invalid cell") << utf16File(QString::fromLatin1(header) +
-                                                  QString::fromLatin1(seg1).replace("150", "9999"));
-    QTest::newRow("a quoted tag") << utf16File(
-        QString::fromLatin1(header) +
-        QString::fromLatin1(seg1).replace("ANNEAL01", "\"AN\"\"EAL\""));
-}
-
-void TestEditor::unchangedSaveIsByteIdentical()
-{
-    QFETCH(QByteArray, bytes);
-    QVERIFY(TestFiles::write(m_path, bytes));
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    QVERIFY(!window.isModified());
-    const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
-    QVERIFY(window.saveFile(copy));
-    QCOMPARE(TestFiles::read(copy), bytes);
-}
-
-void TestEditor::segmentRowsRenumber_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QStringList>("sp1");
-    QTest::newRow("insert before segment 1")
-        << "insert" << 0 << QStringList{"150", "150", "150", "620"};
-    QTest::newRow("delete segment 1") << "delete" << 0 << QStringList{"150", "620"};
-    QTest::newRow("move segment 3 up") << "up" << 2 << QStringList{"150", "620", "150"};
-    QTest::newRow("the last segment stays") << "down" << 2 << QStringList{"150", "150", "620"};
-}
-
-void TestEditor::segmentRowsRenumber()
-{
-    QFETCH(QString, action);
-    QFETCH(int, row);
-    QFETCH(QStringList, sp1);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.table()->setCurrentIndex(window.model()->index(row, 1));
-    if (action == "insert")
-        window.insertSegment();
-    else if (action == "delete")
-        window.deleteSegment();
-    else
-        action == "up" ? window.moveSegmentUp() : window.moveSegmentDown();
-    const ProgramTableModel *model = window.model();
-    QCOMPARE(model->rowCount(), sp1.size());
-    for (int r = 0; r < model->rowCount(); ++r) {
-        QCOMPARE(model->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
-        QCOMPARE(model->cell(r, 1), sp1.at(r));
-        // Segment 1 keeps the program-wide values whatever moved.
-        QCOMPARE(model->cell(r, 25), r == 0 ? QStringLiteral("ANNEAL01") : QStringLiteral("----"));
-    }
-    QCOMPARE(window.problemList()->count(), 0);
-    window.undoStack()->undo();
-    const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
-    QVERIFY(window.saveFile(undone));
-    QCOMPARE(TestFiles::read(undone), demoFile());
-}
-
-void TestEditor::profileClickSelectsRow()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    ProfileWidget *profile = window.profileWidget();
-    QPoint third;
-    for (int x = 0; x < profile->width() && third.isNull(); ++x) {
-        const QPoint point(x, profile->height() / 2);
-        if (profile->segmentAt(point) == 3)
-            third = point;
-    }
-    QVERIFY(!third.isNull());
-    QTest::mouseClick(profile, Qt::LeftButton, {}, third);
-    QCOMPARE(window.table()->currentIndex().row(), 2);
-    QCOMPARE(profile->highlightedSegment(), 3);
-
-    window.table()->setCurrentIndex(window.model()->index(0, 1));
-    QCOMPARE(profile->highlightedSegment(), 1);
-}
-
-void TestEditor::pasteSpreadsheetRows_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<QStringList>("cells"); // "row,column,text"
-    QTest::newRow("a block, CR LF and a last line end")
-        << 0 << 1 << "500\t01:00\r\n600\t02:00\r\n"
-        << 3 << QStringList{"0,1,500", "0,2,01:00", "1,1,600", "1,2,02:00", "2,1,620"};
-    QTest::newRow("rows with labels past the end, LF")
-        << 2 << 0 << "SEG7\t700\t00:10\nSEG8\t800\t\"00:20\"" << 4
-        << QStringList{"2,1,700", "3,1,800", "3,2,00:20", "3,3,----", "3,25,----", "0,25,ANNEAL01"};
-}
-
-void TestEditor::pasteSpreadsheetRows()
-{
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(QString, clipboard);
-    QFETCH(int, rows);
-    QFETCH(QStringList, cells);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    QApplication::clipboard()->setText(clipboard);
-    window.table()->setCurrentIndex(window.model()->index(row, column));
-    QVERIFY(window.pasteCells());
-    QCOMPARE(window.model()->rowCount(), rows);
-    for (int r = 0; r < rows; ++r)
-        QCOMPARE(window.model()->cell(r, 0), QStringLiteral("SEG%1").arg(r + 1));
-    for (const QString &cell : cells) {
-        const QStringList place = cell.split(',');
-        QCOMPARE(window.model()->cell(place[0].toInt(), place[1].toInt()), place[2]);
-    }
-    QCOMPARE(window.undoStack()->count(), 1);
-    window.undoStack()->undo();
-    QVERIFY(window.saveFile(m_path));
-    QCOMPARE(TestFiles::read(m_path), demoFile());
-}
-
-void TestEditor::copyPutsSelectionAsTsv()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    QItemSelectionModel *selection = window.table()->selectionModel();
-    selection->select(QItemSelection(window.model()->index(1, 1), window.model()->index(2, 3)),
-                      QItemSelectionModel::Select);
-    window.copyCells();
-    QCOMPARE(QApplication::clipboard()->text(),
-             QStringLiteral("150\t00:30\t170\r\n620\t02:30\t----\r\n"));
-}
-
-void TestEditor::noneOnlyWhereTheColumnHasIt()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    for (int column : {1, 2, 3, 4})
-        window.table()->selectionModel()->select(window.model()->index(1, column),
-                                                 QItemSelectionModel::Select);
-    window.setCellsToNone();
-    QCOMPARE(window.model()->rows().at(1).mid(1, 4), (QStringList{"150", "00:30", "----", "----"}));
-    QCOMPARE(window.undoStack()->count(), 1);
-    window.undoStack()->undo();
-    QCOMPARE(window.model()->rows().at(1).mid(1, 4), (QStringList{"150", "00:30", "170", "5"}));
-}
-
-void TestEditor::delegateRefusesUnrepresentable_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("cell");
-    QTest::newRow("beyond a record word") << 1 << "70000"
-                                          << "150";
-    QTest::newRow("a fraction") << 19 << "1.5"
-                                << "1";
-    QTest::newRow("none where SP1 has none") << 1 << "----"
-                                             << "150";
-    QTest::newRow("a negative event value") << 3 << "-5"
-                                            << "-5";
-}
-
-void TestEditor::delegateRefusesUnrepresentable()
-{
-    QFETCH(int, column);
-    QFETCH(QString, text);
-    QFETCH(QString, cell);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    const QModelIndex index = window.model()->index(1, column);
-    QAbstractItemDelegate *delegate = window.table()->itemDelegate(index);
-    QWidget *editor = delegate->createEditor(window.table()->viewport(), {}, index);
-    QVERIFY(editor->inherits("QSpinBox"));
-    delegate->setEditorData(editor, index);
-    editor->findChild<QLineEdit *>()->setText(text);
-    delegate->setModelData(editor, window.model(), index);
-    QCOMPARE(window.model()->cell(1, column), cell);
-    delete editor;
-
-    // The program-wide form takes what the spin boxes take: P.STA keeps its number.
-    QLineEdit *start = window.programWideForm()->editorFor(ProgramColumns::firstProgramWide());
-    start->setText(text);
-    QTest::keyClick(start, Qt::Key_Return);
-    QCOMPARE(window.model()->cell(0, ProgramColumns::firstProgramWide()),
-             text == "-5" ? text : QStringLiteral("0"));
-}
-
-void TestEditor::closePrompt_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<bool>("closed");
-    QTest::addColumn<bool>("saved");
-    QTest::newRow("save") << int(QMessageBox::Save) << true << true;
-    QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
-}
-
-void TestEditor::closePrompt()
-{
-    QFETCH(int, button);
-    QFETCH(bool, closed);
-    QFETCH(bool, saved);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    typeInto(window.table(), 0, 1, QStringLiteral("500"));
-    QTimer::singleShot(0, [button] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box)
-            box->button(QMessageBox::StandardButton(button))->click();
-    });
-    QCOMPARE(window.close(), closed);
-    QCOMPARE(window.isModified(), !saved);
-    QCOMPARE(TestFiles::read(m_path) != demoFile(), saved);
-}
-
-void TestEditor::droppedFileOpensWithItsLoaderWarnings()
-{
-    const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
-    QVERIFY(TestFiles::write(shortRow,
-                             utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(shortRow)});
-    // A drop goes to the widget that accepted the drag's entry.
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drop);
-    QCOMPARE(window.fileName(), shortRow);
-    const QStringList warnings =
-        listed(window.problemList()).filter(QRegularExpression("^Program: "));
-    QVERIFY(!warnings.isEmpty());
-    typeInto(window.table(), 0, 1, QStringLiteral("500"));
-    QVERIFY(window.isModified());
-    QCOMPARE(listed(window.problemList()).filter(QRegularExpression("^Program: ")), warnings);
-}
-
-void TestEditor::missingFileIsRefused()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    QString error;
-    QVERIFY(!window.openFile(m_dir.filePath(QStringLiteral("none.txt")), &error));
-    QVERIFY(!error.isEmpty());
-    // The open program stays.
-    QCOMPARE(window.fileName(), m_path);
-    QCOMPARE(window.model()->rowCount(), 3);
-}
 
 // ---- Talking to a controller: the built-in simulated one, through the plugin, off the GUI
 // thread.
@@ -485,107 +461,99 @@ class TestEditorController : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void transferKeepsWindowResponsive_data();
-    void transferKeepsWindowResponsive();
-    void writeRefusedWhileProblemShown();
-    void cancelLeavesNoFileOpen();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
+        QVERIFY(TestFiles::write(m_path, demoFile()));
+    }
+
+    void transferKeepsWindowResponsive_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("segments");
+        QTest::newRow("read demo program 1") << false << 1 << 8;
+        QTest::newRow("write and verify into program 5") << true << 5 << 3;
+    }
+
+    void transferKeepsWindowResponsive()
+    {
+        QFETCH(bool, write);
+        QFETCH(int, program);
+        QFETCH(int, segments);
+        OPEN_WINDOW(window);
+        window.show();
+        ControllerPanel *panel = window.controllerPanel();
+        QVERIFY(connectSim(panel));
+        const QList<QStringList> opened = window.model()->table();
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(10);
+        QVERIFY(write ? panel->writeProgram(program) : panel->readProgram(program));
+        QVERIFY(panel->isBusy());
+        QVERIFY(outcome(panel));
+        // A transfer takes seconds of the plugin's pauses; the GUI thread kept turning meanwhile.
+        QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
+        if (write) {
+            QVERIFY(window.statusBar()->currentMessage().contains("read-back matches"));
+            QVERIFY(panel->readProgram(program));
+            QVERIFY(outcome(panel));
+            QCOMPARE(window.model()->table(), opened);
+        }
+        QCOMPARE(window.model()->rowCount(), segments);
+        QCOMPARE(window.model()->cell(segments - 1, 0), QStringLiteral("SEG%1").arg(segments));
+        // A program read is a new document that is not saved anywhere yet.
+        QVERIFY(window.fileName().isEmpty());
+        QVERIFY(window.isModified());
+        QVERIFY(!panel->logDock()->isVisible());
+    }
+
+    void writeRefusedWhileProblemShown()
+    {
+        OPEN_WINDOW(window);
+        window.show();
+        ControllerPanel *panel = window.controllerPanel();
+        QVERIFY(connectSim(panel));
+        typeInto(window.table(), 1, 1, QStringLiteral("2000"));
+        QCOMPARE(window.problemList()->count(), 1);
+        QSignalSpy done(panel, &ControllerPanel::finished);
+        QVERIFY(!panel->writeProgram(5));
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!done.first().first().toBool());
+        QVERIFY(panel->logDock()->isVisible());
+        QVERIFY(
+            panel->logView()->toPlainText().contains("SP1 [2000] is out of range (-200 ~ 1300)."));
+        // Nothing reached the controller: program 5 is still empty.
+        QVERIFY(panel->readProgram(5));
+        QVERIFY(!outcome(panel));
+        QVERIFY(panel->logView()->toPlainText().contains("holds no segments"));
+    }
+
+    void cancelLeavesNoFileOpen()
+    {
+        OPEN_WINDOW(window);
+        window.show();
+        ControllerPanel *panel = window.controllerPanel();
+        QVERIFY(connectSim(panel));
+        QVERIFY(panel->readProgram(1));
+        // Cancelled while the controller's file is open: a segment has been read.
+        QTRY_VERIFY_WITH_TIMEOUT(panel->progressBar()->value() > 0, 30000);
+        panel->cancel();
+        QVERIFY(!outcome(panel));
+        QVERIFY(panel->logView()->toPlainText().contains("cancelled"));
+        QCOMPARE(window.fileName(), m_path);
+        // A file left open would refuse the write's open with "File is already open.".
+        panel->verifyAction()->setChecked(false);
+        QVERIFY(panel->writeProgram(5));
+        QVERIFY(outcome(panel));
+    }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
 };
-
-void TestEditorController::init()
-{
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
-    QVERIFY(TestFiles::write(m_path, demoFile()));
-}
-
-void TestEditorController::transferKeepsWindowResponsive_data()
-{
-    QTest::addColumn<bool>("write");
-    QTest::addColumn<int>("program");
-    QTest::addColumn<int>("segments");
-    QTest::newRow("read demo program 1") << false << 1 << 8;
-    QTest::newRow("write and verify into program 5") << true << 5 << 3;
-}
-
-void TestEditorController::transferKeepsWindowResponsive()
-{
-    QFETCH(bool, write);
-    QFETCH(int, program);
-    QFETCH(int, segments);
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    ControllerPanel *panel = window.controllerPanel();
-    QVERIFY(connectSim(panel));
-    const QList<QStringList> opened = window.model()->table();
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(10);
-    QVERIFY(write ? panel->writeProgram(program) : panel->readProgram(program));
-    QVERIFY(panel->isBusy());
-    QVERIFY(outcome(panel));
-    // A transfer takes seconds of the plugin's pauses; the GUI thread kept turning meanwhile.
-    QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
-    if (write) {
-        QVERIFY(window.statusBar()->currentMessage().contains("read-back matches"));
-        QVERIFY(panel->readProgram(program));
-        QVERIFY(outcome(panel));
-        QCOMPARE(window.model()->table(), opened);
-    }
-    QCOMPARE(window.model()->rowCount(), segments);
-    QCOMPARE(window.model()->cell(segments - 1, 0), QStringLiteral("SEG%1").arg(segments));
-    // A program read is a new document that is not saved anywhere yet.
-    QVERIFY(window.fileName().isEmpty());
-    QVERIFY(window.isModified());
-    QVERIFY(!panel->logDock()->isVisible());
-}
-
-void TestEditorController::writeRefusedWhileProblemShown()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    ControllerPanel *panel = window.controllerPanel();
-    QVERIFY(connectSim(panel));
-    typeInto(window.table(), 1, 1, QStringLiteral("2000"));
-    QCOMPARE(window.problemList()->count(), 1);
-    QSignalSpy done(panel, &ControllerPanel::finished);
-    QVERIFY(!panel->writeProgram(5));
-    QCOMPARE(done.count(), 1);
-    QVERIFY(!done.first().first().toBool());
-    QVERIFY(panel->logDock()->isVisible());
-    QVERIFY(panel->logView()->toPlainText().contains("SP1 [2000] is out of range (-200 ~ 1300)."));
-    // Nothing reached the controller: program 5 is still empty.
-    QVERIFY(panel->readProgram(5));
-    QVERIFY(!outcome(panel));
-    QVERIFY(panel->logView()->toPlainText().contains("holds no segments"));
-}
-
-void TestEditorController::cancelLeavesNoFileOpen()
-{
-    EditorWindow window;
-    QVERIFY(window.openFile(m_path));
-    window.show();
-    ControllerPanel *panel = window.controllerPanel();
-    QVERIFY(connectSim(panel));
-    QVERIFY(panel->readProgram(1));
-    // Cancelled while the controller's file is open: a segment has been read.
-    QTRY_VERIFY_WITH_TIMEOUT(panel->progressBar()->value() > 0, 30000);
-    panel->cancel();
-    QVERIFY(!outcome(panel));
-    QVERIFY(panel->logView()->toPlainText().contains("cancelled"));
-    QCOMPARE(window.fileName(), m_path);
-    // A file left open would refuse the write's open with "File is already open.".
-    panel->verifyAction()->setChecked(false);
-    QVERIFY(panel->writeProgram(5));
-    QVERIFY(outcome(panel));
-}
 
 int main(int argc, char *argv[])
 {

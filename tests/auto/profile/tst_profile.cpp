@@ -55,160 +55,155 @@ class TestProfile : public QObject
     Q_OBJECT
 
 private slots:
-    void layout_data();
-    void layout();
-    void bands_data();
-    void bands();
-    void buildErrors_data();
-    void buildErrors();
-    void ticks_data();
-    void ticks();
-};
+    void layout_data()
+    {
+        QTest::addColumn<QString>("spec");
+        // Per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable.
+        QTest::addColumn<QString>("layout");
 
-void TestProfile::layout_data()
-{
-    QTest::addColumn<QString>("spec");
-    // Per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable.
-    QTest::addColumn<QString>("layout");
-
-    row("ramps from the previous SP1", rampSoak,
-        "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
-    row("SP1 unset keeps the previous", "100,00:10; ----,00:20", "0-10:100>100 10-30:100>100");
-    row("zero TIME steps", "100,00:10; 500,00:00; 500,00:10",
-        "0-10:100>100 10-10:100>500 10-20:500>500");
-    row("unreadable TIME lasts 0", "100,00:10; 200,ab:cd; 300,00:10",
-        "0-10:100>100 10-10:100>200! 10-20:200>300");
-    row("TIME without colon", "100,0010", "0-0:100>100!");
-    row("unreadable SP1 keeps the previous", "100,00:10; 2x0,00:10", "0-10:100>100 10-20:100>100!");
-    row("bad PID1 and event cells", "10,00:10; 10,00:10,PID1=x,EV3 2nd=1.5",
-        "0-10:10>10 10-20:10>10!");
-}
-
-void TestProfile::layout()
-{
-    QFETCH(QString, spec);
-    QFETCH(QString, layout);
-    const SetpointProfile profile = profileOf(spec);
-    QStringList found;
-    for (const SetpointProfile::Segment &segment : profile.segments()) {
-        found << QStringLiteral("%1-%2:%3>%4%5")
-                     .arg(segment.startMinutes)
-                     .arg(segment.endMinutes)
-                     .arg(segment.startSp)
-                     .arg(segment.endSp)
-                     .arg(segment.unreadable ? "!" : "");
-        QCOMPARE(segment.unreadable, !segment.unreadableCells.isEmpty());
+        row("ramps from the previous SP1", rampSoak,
+            "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
+        row("SP1 unset keeps the previous", "100,00:10; ----,00:20", "0-10:100>100 10-30:100>100");
+        row("zero TIME steps", "100,00:10; 500,00:00; 500,00:10",
+            "0-10:100>100 10-10:100>500 10-20:500>500");
+        row("unreadable TIME lasts 0", "100,00:10; 200,ab:cd; 300,00:10",
+            "0-10:100>100 10-10:100>200! 10-20:200>300");
+        row("TIME without colon", "100,0010", "0-0:100>100!");
+        row("unreadable SP1 keeps the previous", "100,00:10; 2x0,00:10",
+            "0-10:100>100 10-20:100>100!");
+        row("bad PID1 and event cells", "10,00:10; 10,00:10,PID1=x,EV3 2nd=1.5",
+            "0-10:10>10 10-20:10>10!");
     }
-    QCOMPARE(found.join(' '), layout);
-    QCOMPARE(profile.totalMinutes(), profile.segments().last().endMinutes);
-}
 
-void TestProfile::bands_data()
-{
-    QTest::addColumn<QString>("spec");
-    QTest::addColumn<QList<qint32>>("parameters");
-    QTest::addColumn<QStringList>("bands"); // "lane segment:start-end" in run minutes
+    void layout()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QString, layout);
+        const SetpointProfile profile = profileOf(spec);
+        QStringList found;
+        for (const SetpointProfile::Segment &segment : profile.segments()) {
+            found << QStringLiteral("%1-%2:%3>%4%5")
+                         .arg(segment.startMinutes)
+                         .arg(segment.endMinutes)
+                         .arg(segment.startSp)
+                         .arg(segment.endSp)
+                         .arg(segment.unreadable ? "!" : "");
+            QCOMPARE(segment.unreadable, !segment.unreadableCells.isEmpty());
+        }
+        QCOMPARE(found.join(' '), layout);
+        QCOMPARE(profile.totalMinutes(), profile.segments().last().endMinutes);
+    }
 
-    const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
-    const QString first = QStringLiteral("0,00:30; 0,01:00,");
-    row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
-        QStringList{"T1 2:35-50"});
-    row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(), QStringList{"T3 2:40-90"});
-    row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
-    row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
-        QStringList{"T1 2:80-90"});
-    row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
-        QStringList{"T2 2:30-90"});
-    row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
-    row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
-    row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
-        ev2Time, QStringList{});
-    row("lanes of several segments",
-        "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
-        QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
-}
+    void bands_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QList<qint32>>("parameters");
+        QTest::addColumn<QStringList>("bands"); // "lane segment:start-end" in run minutes
 
-void TestProfile::bands()
-{
-    QFETCH(QString, spec);
-    QFETCH(QList<qint32>, parameters);
-    QFETCH(QStringList, bands);
-    const SetpointProfile profile = profileOf(spec, parameters);
-    QStringList found;
-    for (const SetpointProfile::Band &band : profile.bands())
-        found << QStringLiteral("%1 %2:%3-%4")
-                     .arg(SetpointProfile::laneName(band.lane))
-                     .arg(band.segment)
-                     .arg(band.startMinutes)
-                     .arg(band.endMinutes);
-    QCOMPARE(found, bands);
-}
+        const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
+        const QString first = QStringLiteral("0,00:30; 0,01:00,");
+        row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
+            QStringList{"T1 2:35-50"});
+        row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(),
+            QStringList{"T3 2:40-90"});
+        row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
+        row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
+            QStringList{"T1 2:80-90"});
+        row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
+            QStringList{"T2 2:30-90"});
+        row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
+        row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
+        row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
+            ev2Time, QStringList{});
+        row("lanes of several segments",
+            "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
+            QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
+    }
 
-void TestProfile::buildErrors_data()
-{
-    QTest::addColumn<QString>("spec");
-    QTest::addColumn<QList<qint32>>("parameters");
-    QTest::addColumn<int>("error");
+    void bands()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QList<qint32>, parameters);
+        QFETCH(QStringList, bands);
+        const SetpointProfile profile = profileOf(spec, parameters);
+        QStringList found;
+        for (const SetpointProfile::Band &band : profile.bands())
+            found << QStringLiteral("%1 %2:%3-%4")
+                         .arg(SetpointProfile::laneName(band.lane))
+                         .arg(band.segment)
+                         .arg(band.startMinutes)
+                         .arg(band.endMinutes);
+        QCOMPARE(found, bands);
+    }
 
-    row("header only", "", QList<qint32>(), int(SetpointProfile::Error::NoSegments));
-    row("three parameters", "0,00:10", QList<qint32>{0, 100, 0},
-        int(SetpointProfile::Error::IncompleteParameters));
-    row("too many segments", QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1),
-        QList<qint32>(), int(SetpointProfile::Error::TooManySegments));
-}
+    void buildErrors_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QList<qint32>>("parameters");
+        QTest::addColumn<int>("error");
 
-void TestProfile::buildErrors()
-{
-    QFETCH(QString, spec);
-    QFETCH(int, error);
-    QFETCH(QList<qint32>, parameters);
-    SetpointProfile profile = profileOf(rampSoak);
-    QCOMPARE(int(profile.build(rowsOf(spec), parameters)), error);
-    QCOMPARE(profile.segments().size(), error == int(SetpointProfile::Error::None) ? 1 : 0);
-    QCOMPARE(int(profile.build({}, {})), int(SetpointProfile::Error::NoSegments));
-    // A picture of no size is refused before any file is touched.
-    ProfileRenderer renderer(profileOf(rampSoak));
-    QVERIFY(!renderer.savePng(QStringLiteral("never-written.png"), QSize(0, 300)));
-    QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::EmptySize));
-    QVERIFY(!QFile::exists(QStringLiteral("never-written.png")));
-}
+        row("header only", "", QList<qint32>(), int(SetpointProfile::Error::NoSegments));
+        row("three parameters", "0,00:10", QList<qint32>{0, 100, 0},
+            int(SetpointProfile::Error::IncompleteParameters));
+        row("too many segments",
+            QStringLiteral("0,00:01;").repeated(SetpointProfile::MaxSegments + 1), QList<qint32>(),
+            int(SetpointProfile::Error::TooManySegments));
+    }
 
-void TestProfile::ticks_data()
-{
-    QTest::addColumn<int>("totalMinutes");
-    QTest::addColumn<int>("maxTicks");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<QString>("lastLabel");
+    void buildErrors()
+    {
+        QFETCH(QString, spec);
+        QFETCH(int, error);
+        QFETCH(QList<qint32>, parameters);
+        SetpointProfile profile = profileOf(rampSoak);
+        QCOMPARE(int(profile.build(rowsOf(spec), parameters)), error);
+        QCOMPARE(profile.segments().size(), error == int(SetpointProfile::Error::None) ? 1 : 0);
+        QCOMPARE(int(profile.build({}, {})), int(SetpointProfile::Error::NoSegments));
+        // A picture of no size is refused before any file is touched.
+        ProfileRenderer renderer(profileOf(rampSoak));
+        QVERIFY(!renderer.savePng(QStringLiteral("never-written.png"), QSize(0, 300)));
+        QCOMPARE(int(renderer.error()), int(ProfileRenderer::ExportError::EmptySize));
+        QVERIFY(!QFile::exists(QStringLiteral("never-written.png")));
+    }
 
-    row("short program in minutes", 45, 10, 5.0, "45");
-    row("quarter hours", 150, 10, 15.0, "2:30");
-    row("two hours", 855, 8, 120.0, "14:00");
-    row("weeks", 1000000, 10, 100800.0, "15120:00");
-}
+    void ticks_data()
+    {
+        QTest::addColumn<int>("totalMinutes");
+        QTest::addColumn<int>("maxTicks");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("lastLabel");
 
-void TestProfile::ticks()
-{
-    QFETCH(int, totalMinutes);
-    QFETCH(int, maxTicks);
-    QFETCH(double, step);
-    QFETCH(QString, lastLabel);
-    const ProfileTicks::Axis time = ProfileTicks::timeAxis(totalMinutes, maxTicks);
-    QCOMPARE(time.step, step);
-    QCOMPARE(time.high, double(totalMinutes));
-    QVERIFY(time.ticks.size() - 1 <= maxTicks);
-    QCOMPARE(time.ticks.first(), 0.0);
-    const bool clock = ProfileTicks::useClock(totalMinutes);
-    QCOMPARE(ProfileTicks::timeLabel(time.ticks.last(), clock), lastLabel);
+        row("short program in minutes", 45, 10, 5.0, "45");
+        row("quarter hours", 150, 10, 15.0, "2:30");
+        row("two hours", 855, 8, 120.0, "14:00");
+        row("weeks", 1000000, 10, 100800.0, "15120:00");
+    }
 
-    // SP1 ticks on 1, 2 or 5 times a power of ten, inside the axis.
-    const ProfileTicks::Axis sp = ProfileTicks::valueAxis(-45, totalMinutes, maxTicks);
-    const double mantissa = sp.step / std::pow(10.0, std::floor(std::log10(sp.step)));
-    QVERIFY2(qFuzzyCompare(mantissa, 1) || qFuzzyCompare(mantissa, 2) || qFuzzyCompare(mantissa, 5),
-             qPrintable(QString::number(sp.step)));
-    QVERIFY((sp.high - sp.low) / sp.step <= maxTicks);
-    QVERIFY(sp.ticks.first() >= sp.low && sp.ticks.last() <= sp.high);
-    QVERIFY(sp.ticks.last() + sp.step > sp.high);
-}
+    void ticks()
+    {
+        QFETCH(int, totalMinutes);
+        QFETCH(int, maxTicks);
+        QFETCH(double, step);
+        QFETCH(QString, lastLabel);
+        const ProfileTicks::Axis time = ProfileTicks::timeAxis(totalMinutes, maxTicks);
+        QCOMPARE(time.step, step);
+        QCOMPARE(time.high, double(totalMinutes));
+        QVERIFY(time.ticks.size() - 1 <= maxTicks);
+        QCOMPARE(time.ticks.first(), 0.0);
+        const bool clock = ProfileTicks::useClock(totalMinutes);
+        QCOMPARE(ProfileTicks::timeLabel(time.ticks.last(), clock), lastLabel);
+
+        // SP1 ticks on 1, 2 or 5 times a power of ten, inside the axis.
+        const ProfileTicks::Axis sp = ProfileTicks::valueAxis(-45, totalMinutes, maxTicks);
+        const double mantissa = sp.step / std::pow(10.0, std::floor(std::log10(sp.step)));
+        QVERIFY2(qFuzzyCompare(mantissa, 1) || qFuzzyCompare(mantissa, 2) ||
+                     qFuzzyCompare(mantissa, 5),
+                 qPrintable(QString::number(sp.step)));
+        QVERIFY((sp.high - sp.low) / sp.step <= maxTicks);
+        QVERIFY(sp.ticks.first() >= sp.low && sp.ticks.last() <= sp.high);
+        QVERIFY(sp.ticks.last() + sp.step > sp.high);
+    }
+};
 
 QTEST_MAIN(TestProfile)
 #include "tst_profile.moc"
