@@ -108,6 +108,10 @@ private slots:
         QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
                                                   << "SP1 [2000] is out of range (-200 ~ 1300)."
                                                   << "1300";
+        // Segment 1 too: its problems are marked like any other segment's.
+        QTest::newRow("SP1 below the low limit") << 0 << 1 << "-201"
+                                                 << "SP1 [-201] is out of range (-200 ~ 1300)."
+                                                 << "-200";
         QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
                                        << "PID1 [9] is out of range (0 ~ 8)."
                                        << "8";
