@@ -6,13 +6,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
-#include <QVariant>
 
-#include <functional>
+#include <utility>
 
 // Runs a FileAccessor on a thread of its own, as the driver does, with the pauses recorded
 // instead of slept, and records every signal it emits in order as text
@@ -79,16 +77,12 @@ public:
     QStringList takeEvents()
     {
         QMutexLocker l(&lock);
-        QStringList e = events;
-        events.clear();
-        return e;
+        return std::exchange(events, {});
     }
     QList<int> takePauses()
     {
         QMutexLocker l(&lock);
-        QList<int> p = pauses;
-        pauses.clear();
-        return p;
+        return std::exchange(pauses, {});
     }
 
     // Removes the program files and logs a test may leave in the application directory.

@@ -98,246 +98,245 @@ private slots:
     void init() { WorkerHarness::removeAppFiles(); }
     void cleanupTestCase() { WorkerHarness::removeAppFiles(); }
 
-    void exchangeFramesAndPauses();
-    void read_data();
-    void read();
-    void readCsvSaveFailure();
-    void write_data();
-    void write();
-};
+    void exchangeFramesAndPauses()
+    {
+        Rig r;
+        r.h.read(2, 2);
+        put(Program, 5, csvBytes(rowsOf(r.sim(), 1, {1})));
+        r.h.write(DefaultRanges, 5, 1);
+        QCOMPARE(r.requests(),
+                 (QStringList{"0100XFO,2,R,0", "0100XFR,2,1", "0100XFR,2,2", "0100XFC,2",
+                              "0100XFO,5,W,0", "0100XFW,5,1," + r.sim().segmentRecord(1, 1),
+                              "0100XFC,5"}));
+        QCOMPARE(r.h.takePauses(), (QList<int>{300, 350, 350, 300, 300, 300, 300}));
+    }
 
-void tst_Transfer::exchangeFramesAndPauses()
-{
-    Rig r;
-    r.h.read(2, 2);
-    put(Program, 5, csvBytes(rowsOf(r.sim(), 1, {1})));
-    r.h.write(DefaultRanges, 5, 1);
-    QCOMPARE(
-        r.requests(),
-        (QStringList{"0100XFO,2,R,0", "0100XFR,2,1", "0100XFR,2,2", "0100XFC,2", "0100XFO,5,W,0",
-                     "0100XFW,5,1," + r.sim().segmentRecord(1, 1), "0100XFC,5"}));
-    QCOMPARE(r.h.takePauses(), (QList<int>{300, 350, 350, 300, 300, 300, 300}));
-}
+    void read_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("segments");
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("exchanges");
+        QTest::addColumn<QList<int>>("progress");
+        QTest::addColumn<QList<int>>("saved"); // none: no program file
+        QTest::addColumn<QStringList>("log");  // none: the earlier log stays
+        const QString open = "Opening the Program 1 file fail. Error Code 1.";
+        const QString seg = "Reading the Program 1 file fail. Error Code 1.";
+        const QString segOver = "The retry time of reading the Program 1 file is over 1 times.";
+        const QList<int> tens = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+        const QList<int> thirds = {33, 66, 100};
+        const QStringList none;
+        const QList<int> nothing;
 
-void tst_Transfer::read_data()
-{
-    QTest::addColumn<int>("program");
-    QTest::addColumn<int>("segments");
-    QTest::addColumn<int>("retries");
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<int>("exchanges");
-    QTest::addColumn<QList<int>>("progress");
-    QTest::addColumn<QList<int>>("saved"); // none: no program file
-    QTest::addColumn<QStringList>("log");  // none: the earlier log stays
-    const QString open = "Opening the Program 1 file fail. Error Code 1.";
-    const QString seg = "Reading the Program 1 file fail. Error Code 1.";
-    const QString segOver = "The retry time of reading the Program 1 file is over 1 times.";
-    const QList<int> tens = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-    const QList<int> thirds = {33, 66, 100};
-    const QStringList none;
-    const QList<int> nothing;
-
-    // The echo in a block reply grows by one character for a two-digit program or segment.
-    QTest::newRow("program 9, segments to 10")
-        << 9 << 10 << 3 << none << 12 << tens << upTo(10) << none;
-    // A refused open ends the transfer there: nothing read, nothing closed, nothing saved.
-    QTest::newRow("open refused") << 1 << 3 << 3 << QStringList{"open-read:end-code=50"} << 1
-                                  << nothing << nothing
-                                  << QStringList{"Program 1:", "File is already open."};
-    // Refused blocks are logged with their end code's message (43 has none) and passed over, not
-    // repeated.
-    QTest::newRow("refused blocks")
-        << 2 << 10 << 3
-        << QStringList{"block-read:nth=1:end-code=40", "block-read:nth=2:end-code=47",
-                       "block-read:nth=3:end-code=52", "block-read:nth=5:end-code=51",
-                       "block-read:nth=6:end-code=57", "block-read:nth=7:end-code=59",
-                       "block-read:nth=8:end-code=99", "block-read:nth=9:end-code=43"}
-        << 12 << tens << QList<int>{4, 10}
-        << QStringList{"Program 1:",
-                       "Seg1:Request message is in error.",
-                       "Seg2:Mode can not be changed.",
-                       "Seg3:Program number or segment number is in error. No program in the "
-                       "segment.",
-                       "Seg5:File is not open yet.",
-                       "Seg6:Block data of File block WRITE is in error.",
-                       "Seg7:File OPEN, File block WRITE and File DELETE are inhibited.",
-                       "Seg8:The command is undefined.",
-                       "Seg9:"};
-    // Every repeat of the transfer but the last is labelled; the last is followed by the over line.
-    QTest::newRow("silent controller, 4 retries")
-        << 1 << 3 << 4 << QStringList{"any:no-reply"} << 5 << nothing << nothing
-        << QStringList{"Program 1:", open, "First retry.", open, "Second retry."} +
-               QStringList{open, "3 st retry.", open, open,
-                           "Read File retry time is over 4 times."};
-    QTest::newRow("silent controller, no retries")
-        << 1 << 3 << 0 << QStringList{"any:no-reply"} << 1 << nothing << nothing
-        << QStringList{"Program 1:", open};
-    QTest::newRow("stops answering after the open")
-        << 1 << 3 << 1 << QStringList{"any:nth=2:count=0:no-reply"} << 4 << nothing << nothing
-        << QStringList{"Program 1:", seg, seg, segOver, open} +
-               QStringList{"Read File retry time is over 1 times."};
-    // A refused repeat ends the repeats; its refusal is dropped, the first attempt's lines stay.
-    QTest::newRow("repeat refused")
-        << 1 << 3 << 1 << QStringList{"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"}
-        << 4 << nothing << nothing << QStringList{"Program 1:", seg, seg, segOver};
-    // Without repeats a lost block is passed over and the rest is still read and saved.
-    QTest::newRow("lost block, no retries")
-        << 1 << 3 << 0 << QStringList{"block-read:nth=2:no-reply"} << 5 << thirds
-        << QList<int>{1, 3} << QStringList{"Program 1:", seg};
-    // A damaged block is read again: the file comes out right, the log tells what happened.
-    // Position 12 is the program number in the echo, 40 a digit of the record.
-    const QList<QPair<QString, int>> glitches = {{"garbled", 1},    {"late", 1},
-                                                 {"short", 2},      {"long", 2},
-                                                 {"garbled=12", 2}, {"garbled=40", 2}};
-    for (const auto &glitch : glitches) {
-        QTest::addRow("block %s", qPrintable(glitch.first))
-            << 1 << 3 << 3 << QStringList{"block-read:nth=2:" + glitch.first} << 6 << thirds
-            << QList<int>{1, 2, 3}
+        // The echo in a block reply grows by one character for a two-digit program or segment.
+        QTest::newRow("program 9, segments to 10")
+            << 9 << 10 << 3 << none << 12 << tens << upTo(10) << none;
+        // A refused open ends the transfer there: nothing read, nothing closed, nothing saved.
+        QTest::newRow("open refused")
+            << 1 << 3 << 3 << QStringList{"open-read:end-code=50"} << 1 << nothing << nothing
+            << QStringList{"Program 1:", "File is already open."};
+        // Refused blocks are logged with their end code's message (43 has none) and passed over,
+        // not repeated.
+        QTest::newRow("refused blocks")
+            << 2 << 10 << 3
+            << QStringList{"block-read:nth=1:end-code=40", "block-read:nth=2:end-code=47",
+                           "block-read:nth=3:end-code=52", "block-read:nth=5:end-code=51",
+                           "block-read:nth=6:end-code=57", "block-read:nth=7:end-code=59",
+                           "block-read:nth=8:end-code=99", "block-read:nth=9:end-code=43"}
+            << 12 << tens << QList<int>{4, 10}
             << QStringList{"Program 1:",
-                           QStringLiteral("Reading the Program 1 file fail. Error Code %1.")
-                               .arg(glitch.second)};
+                           "Seg1:Request message is in error.",
+                           "Seg2:Mode can not be changed.",
+                           "Seg3:Program number or segment number is in error. No program in the "
+                           "segment.",
+                           "Seg5:File is not open yet.",
+                           "Seg6:Block data of File block WRITE is in error.",
+                           "Seg7:File OPEN, File block WRITE and File DELETE are inhibited.",
+                           "Seg8:The command is undefined.",
+                           "Seg9:"};
+        // Every repeat of the transfer but the last is labelled; the last is followed by the over
+        // line.
+        QTest::newRow("silent controller, 4 retries")
+            << 1 << 3 << 4 << QStringList{"any:no-reply"} << 5 << nothing << nothing
+            << QStringList{"Program 1:", open, "First retry.", open, "Second retry."} +
+                   QStringList{open, "3 st retry.", open, open,
+                               "Read File retry time is over 4 times."};
+        QTest::newRow("silent controller, no retries")
+            << 1 << 3 << 0 << QStringList{"any:no-reply"} << 1 << nothing << nothing
+            << QStringList{"Program 1:", open};
+        QTest::newRow("stops answering after the open")
+            << 1 << 3 << 1 << QStringList{"any:nth=2:count=0:no-reply"} << 4 << nothing << nothing
+            << QStringList{"Program 1:", seg, seg, segOver, open} +
+                   QStringList{"Read File retry time is over 1 times."};
+        // A refused repeat ends the repeats; its refusal is dropped, the first attempt's lines
+        // stay.
+        QTest::newRow("repeat refused")
+            << 1 << 3 << 1
+            << QStringList{"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"} << 4
+            << nothing << nothing << QStringList{"Program 1:", seg, seg, segOver};
+        // Without repeats a lost block is passed over and the rest is still read and saved.
+        QTest::newRow("lost block, no retries")
+            << 1 << 3 << 0 << QStringList{"block-read:nth=2:no-reply"} << 5 << thirds
+            << QList<int>{1, 3} << QStringList{"Program 1:", seg};
+        // A damaged block is read again: the file comes out right, the log tells what happened.
+        // Position 12 is the program number in the echo, 40 a digit of the record.
+        const QList<QPair<QString, int>> glitches = {{"garbled", 1},    {"late", 1},
+                                                     {"short", 2},      {"long", 2},
+                                                     {"garbled=12", 2}, {"garbled=40", 2}};
+        for (const auto &glitch : glitches) {
+            QTest::addRow("block %s", qPrintable(glitch.first))
+                << 1 << 3 << 3 << QStringList{"block-read:nth=2:" + glitch.first} << 6 << thirds
+                << QList<int>{1, 2, 3}
+                << QStringList{"Program 1:",
+                               QStringLiteral("Reading the Program 1 file fail. Error Code %1.")
+                                   .arg(glitch.second)};
+        }
     }
-}
 
-void tst_Transfer::read()
-{
-    QFETCH(int, program);
-    QFETCH(int, segments);
-    QFETCH(int, retries);
-    QFETCH(QStringList, faults);
-    QFETCH(int, exchanges);
-    QFETCH(QList<int>, progress);
-    QFETCH(QList<int>, saved);
-    QFETCH(QStringList, log);
-    Rig r(faults, retries);
-    // A flipped bit turns an 'A' of this record into '@', surely not a hex digit.
-    r.sim().setSegmentRecord(1, 2, QString(92, QLatin1Char('A')).replace(0, 4, "0064"));
-    QStringList records = r.sim().programRecords(1);
-    while (records.size() < segments)
-        records << records.at(1 + records.size() % 7);
-    if (program > 3) // the empty ones
-        QVERIFY(r.sim().setProgramRecords(program, records));
-    put(ReadLog, program, EarlierLog);
+    void read()
+    {
+        QFETCH(int, program);
+        QFETCH(int, segments);
+        QFETCH(int, retries);
+        QFETCH(QStringList, faults);
+        QFETCH(int, exchanges);
+        QFETCH(QList<int>, progress);
+        QFETCH(QList<int>, saved);
+        QFETCH(QStringList, log);
+        Rig r(faults, retries);
+        // A flipped bit turns an 'A' of this record into '@', surely not a hex digit.
+        r.sim().setSegmentRecord(1, 2, QString(92, QLatin1Char('A')).replace(0, 4, "0064"));
+        QStringList records = r.sim().programRecords(1);
+        while (records.size() < segments)
+            records << records.at(1 + records.size() % 7);
+        if (program > 3) // the empty ones
+            QVERIFY(r.sim().setProgramRecords(program, records));
+        put(ReadLog, program, EarlierLog);
 
-    r.h.read(program, segments, 1);
-    QCOMPARE(r.h.takeEvents(), progressOf(progress) + QStringList{"RF false"} +
-                                   (log.isEmpty() ? QStringList() : QStringList{"RE true"}));
-    QCOMPARE(r.port.exchangeCount(), exchanges);
-    QCOMPARE(file(ReadLog, program), log.isEmpty() ? EarlierLog : logOf(log));
-    QCOMPARE(file(Program, program),
-             saved.isEmpty() ? QByteArray() : csvBytes(rowsOf(r.sim(), program, saved)));
-}
-
-void tst_Transfer::readCsvSaveFailure()
-{
-    Rig r;
-    // A directory in the way of the program file: the saver cannot write it.
-    QDir(QCoreApplication::applicationDirPath()).mkdir("PROG_2.txt");
-    r.h.read(2, 1);
-    QDir(QCoreApplication::applicationDirPath()).rmdir("PROG_2.txt");
-    QCOMPARE(r.h.takeEvents(),
-             (QStringList{"progress 100", "message DCP30|File cannot be opened.|true", "RF false",
-                          "RF false"}));
-    QCOMPARE(file(ReadLog, 2), QByteArray()); // not a transfer failure
-}
-
-void tst_Transfer::write_data()
-{
-    QTest::addColumn<QList<QStringList>>("csv"); // none: no program file
-    QTest::addColumn<int>("segments");
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<QStringList>("events"); // before the flags
-    QTest::addColumn<QStringList>("log");    // none: the earlier log stays
-    QTest::addColumn<QList<int>>("written"); // program 7 afterwards: these as in 1, no others
-    QTest::addColumn<int>("exchanges");
-    ControllerSimulator sim;
-    const QList<QStringList> two = rowsOf(sim, 1, {1, 2});
-    QList<QStringList> bad = rowsOf(sim, 1, {1, 2, 3, 4, 5});
-    bad[2][1] = QStringLiteral("1.5");     // SP1 of segment 2 is not a whole number
-    bad[2][19] = QStringLiteral("9");      // PID1 of segment 2 above 8
-    bad[4][2] = QStringLiteral("garbage"); // segment 4 is beyond the count
-    const QString fail = "Write File Fail. Error Code 21.";
-    const QStringList none;
-
-    QTest::newRow("whole program")
-        << rowsOf(sim, 1, upTo(8)) << 8 << none << progressOf({12, 25, 37, 50, 62, 75, 87, 100})
-        << none << upTo(8) << 10;
-    QTest::newRow("no program file")
-        << QList<QStringList>() << 2 << none
-        << QStringList{"message DCP30|File cannot be opened.\nPlease select the right file.|true"}
-        << none << QList<int>() << 0;
-    QTest::newRow("header line alone")
-        << QList<QStringList>{ProgramFormat::headerRow()} << 2 << none
-        << QStringList{"message DCP30|No content found in the imported file.|true"} << none
-        << QList<int>() << 0;
-    // The loader needs two lines and skips the empty one: the file is opened and closed.
-    QTest::newRow("header and an empty line")
-        << QList<QStringList>{ProgramFormat::headerRow(), {QString()}} << 2 << none << none
-        << QStringList{"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
-                       "Segment 2 has no data in the csv file. Please check it.",
-                       "\nThere is no data to write out. Maybe the format of all segments are "
-                       "incorrect."}
-        << QList<int>() << 2;
-    // Invalid rows are reported and left out; rows beyond the count are never looked at.
-    QTest::newRow("invalid and uncounted rows")
-        << bad << 3 << none << progressOf({50, 100})
-        << QStringList{"Program 1:", "\n\tSegment 2 has following format error : ",
-                       "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is not ASCII "
-                       "code or the value is not number.",
-                       "\t\tPID1 [9] is out of range (0 ~ 8)."}
-        << QList<int>{1, 3} << 4;
-    // The block is tried twice, then the repeated transfer's open is lost, too.
-    QTest::newRow("stops answering after the open")
-        << two << 2 << QStringList{"any:nth=2:count=0:no-reply"} << none
-        << QStringList{"Program 1:",
-                       fail,
-                       fail,
-                       "\nThe retry time of writing the Program 7 file is over 1 times.",
-                       "Opening the Program 7 file fail. Error Code 11.",
-                       "Write File retry time is over 1 times."}
-        << QList<int>() << 4;
-    // A refused block counts as written: reported, not repeated.
-    QTest::newRow("block refused")
-        << two << 2 << QStringList{"block-write:nth=1:end-code=45"} << progressOf({50, 100})
-        << QStringList{"Program 1:",
-                       "Seg1:The data cannot be written according to the status of DCP31/32. "
-                       "(Settings can be changed only READY mode regarding all of setup items and "
-                       "some of event configuration data) Write is attempted to the write "
-                       "inhibit data address."}
-        << QList<int>{2} << 4;
-    // "01" is success as "00" is (the simulated controller answers it without storing).
-    QTest::newRow("block answered 01") << two << 2 << QStringList{"block-write:nth=1:end-code=01"}
-                                       << progressOf({50, 100}) << none << QList<int>{2} << 4;
-    // One character short, "00" becomes an end code without a message: the open counts as
-    // refused, with an empty line in the log.
-    QTest::newRow("open reply one short")
-        << two << 2 << QStringList{"open-write:nth=1:short"} << none
-        << QStringList{"Program 1:", ""} << QList<int>() << 1;
-}
-
-void tst_Transfer::write()
-{
-    QFETCH(QList<QStringList>, csv);
-    QFETCH(int, segments);
-    QFETCH(QStringList, faults);
-    QFETCH(QStringList, events);
-    QFETCH(QStringList, log);
-    QFETCH(QList<int>, written);
-    QFETCH(int, exchanges);
-    Rig r(faults, 1);
-    if (!csv.isEmpty())
-        put(Program, 7, csvBytes(csv));
-    put(WriteLog, 7, EarlierLog);
-    r.h.write(DefaultRanges, 7, segments);
-    QCOMPARE(r.h.takeEvents(), events + QStringList{"WF false"} +
-                                   (log.isEmpty() ? QStringList() : QStringList{"WE true"}));
-    QCOMPARE(file(WriteLog, 7), log.isEmpty() ? EarlierLog : logOf(log));
-    QCOMPARE(r.port.exchangeCount(), exchanges);
-    for (int s = 1; s <= 8; ++s) {
-        QCOMPARE(r.sim().segmentRecord(7, s),
-                 written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
+        r.h.read(program, segments, 1);
+        QCOMPARE(r.h.takeEvents(), progressOf(progress) + QStringList{"RF false"} +
+                                       (log.isEmpty() ? QStringList() : QStringList{"RE true"}));
+        QCOMPARE(r.port.exchangeCount(), exchanges);
+        QCOMPARE(file(ReadLog, program), log.isEmpty() ? EarlierLog : logOf(log));
+        QCOMPARE(file(Program, program),
+                 saved.isEmpty() ? QByteArray() : csvBytes(rowsOf(r.sim(), program, saved)));
     }
-}
+
+    void readCsvSaveFailure()
+    {
+        Rig r;
+        // A directory in the way of the program file: the saver cannot write it.
+        QDir(QCoreApplication::applicationDirPath()).mkdir("PROG_2.txt");
+        r.h.read(2, 1);
+        QDir(QCoreApplication::applicationDirPath()).rmdir("PROG_2.txt");
+        QCOMPARE(r.h.takeEvents(),
+                 (QStringList{"progress 100", "message DCP30|File cannot be opened.|true",
+                              "RF false", "RF false"}));
+        QCOMPARE(file(ReadLog, 2), QByteArray()); // not a transfer failure
+    }
+
+    void write_data()
+    {
+        QTest::addColumn<QList<QStringList>>("csv"); // none: no program file
+        QTest::addColumn<int>("segments");
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QStringList>("events"); // before the flags
+        QTest::addColumn<QStringList>("log");    // none: the earlier log stays
+        QTest::addColumn<QList<int>>("written"); // program 7 afterwards: these as in 1, no others
+        QTest::addColumn<int>("exchanges");
+        ControllerSimulator sim;
+        const QList<QStringList> two = rowsOf(sim, 1, {1, 2});
+        QList<QStringList> bad = rowsOf(sim, 1, {1, 2, 3, 4, 5});
+        bad[2][1] = QStringLiteral("1.5");     // SP1 of segment 2 is not a whole number
+        bad[2][19] = QStringLiteral("9");      // PID1 of segment 2 above 8
+        bad[4][2] = QStringLiteral("garbage"); // segment 4 is beyond the count
+        const QString fail = "Write File Fail. Error Code 21.";
+        const QStringList none, halves = progressOf({50, 100});
+        const QList<int> nothing;
+
+        QTest::newRow("whole program")
+            << rowsOf(sim, 1, upTo(8)) << 8 << none << progressOf({12, 25, 37, 50, 62, 75, 87, 100})
+            << none << upTo(8) << 10;
+        QTest::newRow("no program file")
+            << QList<QStringList>() << 2 << none
+            << QStringList{"message DCP30|File cannot be opened.\nPlease select the right "
+                           "file.|true"}
+            << none << nothing << 0;
+        QTest::newRow("header line alone")
+            << QList<QStringList>{ProgramFormat::headerRow()} << 2 << none
+            << QStringList{"message DCP30|No content found in the imported file.|true"} << none
+            << nothing << 0;
+        // The loader needs two lines and skips the empty one: the file is opened and closed.
+        QTest::newRow("header and an empty line")
+            << QList<QStringList>{ProgramFormat::headerRow(), {QString()}} << 2 << none << none
+            << QStringList{"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
+                           "Segment 2 has no data in the csv file. Please check it.",
+                           "\nThere is no data to write out. Maybe the format of all segments "
+                           "are incorrect."}
+            << nothing << 2;
+        // Invalid rows are reported and left out; rows beyond the count are never looked at.
+        QTest::newRow("invalid and uncounted rows")
+            << bad << 3 << none << halves
+            << QStringList{"Program 1:", "\n\tSegment 2 has following format error : ",
+                           "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is "
+                           "not ASCII code or the value is not number.",
+                           "\t\tPID1 [9] is out of range (0 ~ 8)."}
+            << QList<int>{1, 3} << 4;
+        // The block is tried twice, then the repeated transfer's open is lost, too.
+        QTest::newRow("stops answering after the open")
+            << two << 2 << QStringList{"any:nth=2:count=0:no-reply"} << none
+            << QStringList{"Program 1:",
+                           fail,
+                           fail,
+                           "\nThe retry time of writing the Program 7 file is over 1 times.",
+                           "Opening the Program 7 file fail. Error Code 11.",
+                           "Write File retry time is over 1 times."}
+            << nothing << 4;
+        // A refused block counts as written: reported, not repeated.
+        QTest::newRow("block refused")
+            << two << 2 << QStringList{"block-write:nth=1:end-code=45"} << halves
+            << QStringList{"Program 1:",
+                           "Seg1:The data cannot be written according to the status of "
+                           "DCP31/32. (Settings can be changed only READY mode regarding all of "
+                           "setup items and some of event configuration data) Write is "
+                           "attempted to the write inhibit data address."}
+            << QList<int>{2} << 4;
+        // "01" is success as "00" is (the simulated controller answers it without storing).
+        QTest::newRow("block answered 01")
+            << two << 2 << QStringList{"block-write:nth=1:end-code=01"} << halves << none
+            << QList<int>{2} << 4;
+        // One character short, "00" becomes an end code without a message: the open counts as
+        // refused, with an empty line in the log.
+        QTest::newRow("open reply one short")
+            << two << 2 << QStringList{"open-write:nth=1:short"} << none
+            << QStringList{"Program 1:", ""} << nothing << 1;
+    }
+
+    void write()
+    {
+        QFETCH(QList<QStringList>, csv);
+        QFETCH(int, segments);
+        QFETCH(QStringList, faults);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, log);
+        QFETCH(QList<int>, written);
+        QFETCH(int, exchanges);
+        Rig r(faults, 1);
+        if (!csv.isEmpty())
+            put(Program, 7, csvBytes(csv));
+        put(WriteLog, 7, EarlierLog);
+        r.h.write(DefaultRanges, 7, segments);
+        QCOMPARE(r.h.takeEvents(), events + QStringList{"WF false"} +
+                                       (log.isEmpty() ? QStringList() : QStringList{"WE true"}));
+        QCOMPARE(file(WriteLog, 7), log.isEmpty() ? EarlierLog : logOf(log));
+        QCOMPARE(r.port.exchangeCount(), exchanges);
+        for (int s = 1; s <= 8; ++s) {
+            QCOMPARE(r.sim().segmentRecord(7, s),
+                     written.contains(s) ? r.sim().segmentRecord(1, s) : QString());
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Transfer)
 #include "tst_transfer.moc"
