@@ -19,8 +19,7 @@ class RecordingLinkDriver : public DriverInterface
 public:
     struct Call
     {
-        QString kind; // "read" or "write"
-        QString address;
+        QString kind, address; // kind: "read" or "write"
         PortObject *port;
         QThread *thread;
         QByteArray value;

@@ -57,6 +57,13 @@ QByteArray tag(DriverDCP30 &driver, const QString &address, PortObject *port = n
     return driver.readTag(port, &c);
 }
 
+// Sets the program number and the segment count that a transfer start takes.
+void setProgram(DriverDCP30 &driver, int program, int segments, PortObject *port = nullptr)
+{
+    setTag(driver, "ProgramID0", byteOf(program), port);
+    setTag(driver, "SegCnt0", byteOf(segments), port);
+}
+
 // Calls one of the driver's status slots by name, as the worker's signals do.
 template <typename T> void invoke(QObject *o, const char *slot, const char *type, T value)
 {
@@ -73,12 +80,17 @@ void settle(DriverDCP30 &driver)
     QCoreApplication::processEvents();
 }
 
-// The host property that makes a driver build its worker and load the link driver.
-struct ZelEnv
+// A driver as the host makes it: the host property, set while it is built, gives it a worker
+// thread and the link driver. The worker skips its pauses unless real ones are asked for.
+std::unique_ptr<DriverDCP30> hostedDriver(bool realPauses = false)
 {
-    ZelEnv() { qApp->setProperty("zel_env", 1); }
-    ~ZelEnv() { qApp->setProperty("zel_env", QVariant()); }
-};
+    qApp->setProperty("zel_env", 1);
+    auto driver = std::make_unique<DriverDCP30>();
+    qApp->setProperty("zel_env", QVariant());
+    if (!realPauses)
+        driver->worker()->setPauseHook([](int) {});
+    return driver;
+}
 
 // Program files and logs of the driver's transfers go to a directory of the test's own.
 struct OwnFileDirectory
@@ -100,8 +112,7 @@ public:
         }
         return RecordingLinkDriver::readTag(port, command);
     }
-    QSemaphore entered;
-    QSemaphore gate;
+    QSemaphore entered, gate;
 };
 
 // Warnings and criticals from any thread. Qt's note about a stack unwound through its event
@@ -222,8 +233,7 @@ private slots:
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
         DriverDCP30 driver;
-        setTag(driver, "ProgramID0", byteOf(12));
-        setTag(driver, "SegCnt0", byteOf(30));
+        setProgram(driver, 12, 30);
         if (address == "WE0" || address == "RE0")
             invoke(&driver, address == "WE0" ? "setWE" : "setRE", "bool", true);
         else if (address != "RF0")
@@ -249,8 +259,7 @@ private slots:
         link->onRead = [&] { events << "WF=" + QString::number(tag(driver, "WF0").at(0)); };
         driver.replaceLinkDriver(link);
         ScriptedPort port;
-        setTag(driver, "ProgramID0", byteOf(3));
-        setTag(driver, "SegCnt0", byteOf(5));
+        setProgram(driver, 3, 5);
         connect(
             &driver, &DriverDCP30::writeProgramFileProcess, this,
             [&](QList<int>, int, int, int) { events << "signal"; }, Qt::DirectConnection);
@@ -334,25 +343,24 @@ private slots:
     // program against made-up ranges could pass wrong values.
     void fullSetUp()
     {
-        ZelEnv env;
-        DriverDCP30 driver;
-        QCOMPARE(driver.linkDriver()->getDeviceName(), QStringLiteral("VOREX"));
-        QVERIFY(driver.workerThread()->isRunning());
-        QCOMPARE(driver.worker()->thread(), driver.workerThread());
+        const auto driver = hostedDriver(true);
+        QCOMPARE(driver->linkDriver()->getDeviceName(), QStringLiteral("VOREX"));
+        QVERIFY(driver->workerThread()->isRunning());
+        QCOMPARE(driver->worker()->thread(), driver->workerThread());
         // Every tag access hands its port to the worker.
         ScriptedPort a, b;
-        tag(driver, "SegCnt0", &a);
-        QCOMPARE(driver.worker()->port(), static_cast<PortObject *>(&a));
-        setTag(driver, "SegCnt0", byteOf(2), &b);
-        QCOMPARE(driver.worker()->port(), static_cast<PortObject *>(&b));
-        DriverDCP30 second;
-        QVERIFY(second.workerThread() != driver.workerThread());
-        QVERIFY(second.linkDriver() != driver.linkDriver());
+        tag(*driver, "SegCnt0", &a);
+        QCOMPARE(driver->worker()->port(), static_cast<PortObject *>(&a));
+        setTag(*driver, "SegCnt0", byteOf(2), &b);
+        QCOMPARE(driver->worker()->port(), static_cast<PortObject *>(&b));
+        const auto second = hostedDriver(true);
+        QVERIFY(second->workerThread() != driver->workerThread());
+        QVERIFY(second->linkDriver() != driver->linkDriver());
 
-        second.replaceLinkDriver(nullptr);
-        QSignalSpy writes(&second, &DriverDCP30::writeProgramFileProcess);
-        QVERIFY(setTag(second, "WF0", byteOf(1), &a));
-        QCOMPARE(tag(second, "WF0"), byteOf(0));
+        second->replaceLinkDriver(nullptr);
+        QSignalSpy writes(second.get(), &DriverDCP30::writeProgramFileProcess);
+        QVERIFY(setTag(*second, "WF0", byteOf(1), &a));
+        QCOMPARE(tag(*second, "WF0"), byteOf(0));
         QCOMPARE(writes.count(), 0);
     }
 
@@ -399,28 +407,24 @@ private slots:
             QVERIFY(sim.setProgramRecords(5, sim.programRecords(1)));
         QVERIFY(!csv || TestFiles::write(files.dir.filePath("PROG_5.txt"),
                                          csvBytes(rowsOf(sim, 1, {1, 2}))));
-        ZelEnv env;
-        DriverDCP30 driver;
-        if (!realPauses)
-            driver.worker()->setPauseHook([](int) {});
+        const auto driver = hostedDriver(realPauses);
         QList<QByteArray> atTheEnd; // busy flag, progress, error flag
         connect(
-            &driver, &DriverDCP30::transferFinished, this,
+            driver.get(), &DriverDCP30::transferFinished, this,
             [&] {
-                atTheEnd << tag(driver, flag, &port)
-                         << tag(driver, read ? "ReadProgress0" : "WriteProgress0", &port)
-                         << tag(driver, read ? "RE0" : "WE0", &port);
+                atTheEnd << tag(*driver, flag, &port)
+                         << tag(*driver, read ? "ReadProgress0" : "WriteProgress0", &port)
+                         << tag(*driver, read ? "RE0" : "WE0", &port);
             },
             Qt::DirectConnection);
-        QSignalSpy spy(&driver, &DriverDCP30::transferFinished);
-        setTag(driver, "ProgramID0", byteOf(5), &port);
-        setTag(driver, "SegCnt0", byteOf(2), &port);
+        QSignalSpy spy(driver.get(), &DriverDCP30::transferFinished);
+        setProgram(*driver, 5, 2, &port);
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(setTag(driver, flag, byteOf(1), &port));
+        QVERIFY(setTag(*driver, flag, byteOf(1), &port));
         QByteArrayList progress; // as a screen polls it
         while (spy.isEmpty() && !timer.hasExpired(10000)) {
-            progress << tag(driver, read ? "ReadProgress0" : "WriteProgress0", &port);
+            progress << tag(*driver, read ? "ReadProgress0" : "WriteProgress0", &port);
             QTest::qWait(5);
         }
         // Open, two blocks and the close wait 300 + 2 x 300 + 300 ms at least, and each block's
@@ -439,18 +443,17 @@ private slots:
     void rangesReadWithTheStartingPort()
     {
         OwnFileDirectory files; // no program file there: the write ends at once
-        ZelEnv env;
-        DriverDCP30 driver;
+        const auto driver = hostedDriver(true);
         auto *link = new GatedLinkDriver;
-        driver.replaceLinkDriver(link);
+        driver->replaceLinkDriver(link);
         ScriptedPort starting, other;
         // A delegated read holds the line, so the start below waits for it after its hand-over.
-        std::thread delegated([&] { tag(driver, "RAM100", &other); });
+        std::thread delegated([&] { tag(*driver, "RAM100", &other); });
         QVERIFY(link->entered.tryAcquire(1, 10000));
-        std::thread start([&] { setTag(driver, "WF0", byteOf(1), &starting); });
-        QTRY_COMPARE(driver.worker()->port(), static_cast<PortObject *>(&starting));
-        tag(driver, "SegCnt0", &other);
-        QCOMPARE(driver.worker()->port(), static_cast<PortObject *>(&other));
+        std::thread start([&] { setTag(*driver, "WF0", byteOf(1), &starting); });
+        QTRY_COMPARE(driver->worker()->port(), static_cast<PortObject *>(&starting));
+        tag(*driver, "SegCnt0", &other);
+        QCOMPARE(driver->worker()->port(), static_cast<PortObject *>(&other));
         link->gate.release();
         delegated.join();
         start.join();
@@ -477,19 +480,15 @@ private slots:
         const QStringList records = sim.programRecords(2);
         QVERIFY(sim.setProgramRecords(program, records));
         const QByteArray expectedFile = csvBytes(rowsOf(records));
-        QVERIFY(TestFiles::write(TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program)),
-                                 expectedFile));
+        const QString programFile = TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program));
+        QVERIFY(TestFiles::write(programFile, expectedFile));
 
-        ZelEnv env;
-        DriverDCP30 driver;
-        driver.worker()->setPauseHook([](int) {});
-        std::atomic<int> starts{0};
-        countStarts(driver, starts);
-        setTag(driver, "ProgramID0", byteOf(program), &port);
-        setTag(driver, "SegCnt0", byteOf(records.size()), &port);
+        const auto driver = hostedDriver();
+        std::atomic<int> starts{0}, wrong{0}, goodRanges{0}, finished{0};
+        countStarts(*driver, starts);
+        setProgram(*driver, program, records.size(), &port);
 
         const QByteArray ranges("\x38\xff\xff\xff\x14\x05\x00\x00", 8); // -200, 1300
-        std::atomic<int> wrong{0}, goodRanges{0}, finished{0};
         std::vector<std::thread> threads;
         for (int h = 0; h < hosts; ++h) {
             threads.emplace_back([&, h] {
@@ -501,14 +500,14 @@ private slots:
                 clock.start();
                 for (int r = 0; (r < rounds || starts < targetStarts) && !clock.hasExpired(60000);
                      ++r) {
-                    const QByteArray flag = tag(driver, r % 2 ? "RF0" : "WF0", &port);
-                    if (tag(driver, "SegCnt0", &port) != byteOf(records.size()) ||
+                    const QByteArray flag = tag(*driver, r % 2 ? "RF0" : "WF0", &port);
+                    if (tag(*driver, "SegCnt0", &port) != byteOf(records.size()) ||
                         flag.size() != 1 || quint8(flag.at(0)) > 1)
                         ++wrong;
-                    const QByteArray words = driver.readTag(&port, &ram);
+                    const QByteArray words = driver->readTag(&port, &ram);
                     (words == ranges ? goodRanges : wrong) += words.isEmpty() ? 0 : 1;
                     if (r % 7 == h % 7)
-                        setTag(driver, (r + h) % 2 ? "RF0" : "WF0", byteOf(1), &port);
+                        setTag(*driver, (r + h) % 2 ? "RF0" : "WF0", byteOf(1), &port);
                     std::this_thread::sleep_for(std::chrono::microseconds(200));
                 }
                 ++finished;
@@ -518,15 +517,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(finished == hosts, 120000);
         for (auto &t : threads)
             t.join();
-        QTRY_VERIFY_WITH_TIMEOUT((tag(driver, "RF0") + tag(driver, "WF0")) == QByteArray(2, 0),
+        QTRY_VERIFY_WITH_TIMEOUT((tag(*driver, "RF0") + tag(*driver, "WF0")) == QByteArray(2, 0),
                                  20000);
-        settle(driver);
+        settle(*driver);
 
         int opens = 0;
         for (const auto &entry : port.trace()) {
             opens += entry.direction == SimulatedPort::Direction::Request &&
-                     entry.bytes.startsWith("\x02"
-                                            "0100XFO,");
+                     entry.bytes.startsWith('\x02' + QByteArray("0100XFO,"));
         }
         qInfo("concurrent hosts: %d threads x %d rounds: %d accepted starts, %d opens on the line, "
               "%d range reads answered, %d wrong answers",
@@ -535,10 +533,9 @@ private slots:
         QVERIFY(goodRanges > 0); // the link driver was reached between transfers
         QCOMPARE(opens, starts.load());
         QCOMPARE(wrong.load(), 0);
-        QCOMPARE(tag(driver, "RE0") + tag(driver, "WE0"), QByteArray(2, 0));
+        QCOMPARE(tag(*driver, "RE0") + tag(*driver, "WE0"), QByteArray(2, 0));
         QCOMPARE(sim.programRecords(program), records);
-        QCOMPARE(TestFiles::read(TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program))),
-                 expectedFile);
+        QCOMPARE(TestFiles::read(programFile), expectedFile);
     }
 
     // The host may unload the driver at any moment, also in the middle of a transfer: the
@@ -568,20 +565,16 @@ private slots:
         QVERIFY(TestFiles::write(TestFiles::appFile(QStringLiteral("PROG_5.txt")),
                                  csvBytes(rowsOf(port.simulator().programRecords(1)))));
 
-        ZelEnv env;
         g_warnings = g_endedThreads = 0;
         QVector<qint64> micros;
         int midTransfer = 0;
         for (int round = 0; round < rounds; ++round) {
             port.simulator().closeAnyFile();
-            auto driver = std::make_unique<DriverDCP30>();
+            auto driver = hostedDriver(realPauses);
             QPointer<QThread> thread = driver->workerThread();
             QPointer<FileAccessor> worker = driver->worker();
-            if (!realPauses)
-                driver->worker()->setPauseHook([](int) {});
             const QString flag = random.bounded(2) ? "RF0" : "WF0";
-            setTag(*driver, "ProgramID0", byteOf(flag == "RF0" ? 1 : 5), &port);
-            setTag(*driver, "SegCnt0", byteOf(8), &port);
+            setProgram(*driver, flag == "RF0" ? 1 : 5, 8, &port);
             setTag(*driver, flag, byteOf(1), &port);
             // A random moment: before the worker took the request, inside it, or after it.
             const int waitUs = int(random.bounded(realPauses ? 400000 : 3000));
@@ -638,9 +631,7 @@ private slots:
         waiting.setFaultPlan(plan);
         waiting.setReadTimeout(3000);
         SpinningPort spinner;
-        ZelEnv env;
-        auto driver = std::make_unique<DriverDCP30>();
-        driver->worker()->setPauseHook([](int) {});
+        auto driver = hostedDriver();
         QPointer<QThread> thread = driver->workerThread();
         QPointer<FileAccessor> worker = driver->worker();
         setTag(*driver, "RF0", byteOf(1),
@@ -662,8 +653,7 @@ private slots:
         QCOMPARE(g_warnings.load(), 0);
         QCOMPARE(g_endedThreads.load(), spinning ? 0 : 1);
         waiting.setReadTimeout(0);
-        waiting.injectInput("\x02"
-                            "0100X00\x03\r\n");
+        waiting.injectInput('\x02' + QByteArray("0100X00\x03\r\n"));
         char reply[16] = {};
         QCOMPARE(waiting.read(reply, sizeof reply - 1), 11);
     }
@@ -688,9 +678,7 @@ private slots:
         SimulatedPort port;
         port.setFaultPlan(plan);
         ControllerSimulator &sim = port.simulator();
-        ZelEnv env;
-        DriverDCP30 driver;
-        driver.worker()->setPauseHook([](int) {});
+        const auto driver = hostedDriver();
 
         QRandomGenerator random(seed);
         int clean = 0, leftOpen = 0;
@@ -710,23 +698,22 @@ private slots:
                 QVERIFY(TestFiles::write(TestFiles::appFile(fileName), sourceFile));
             }
             const QString flag = read ? "RF0" : "WF0";
-            setTag(driver, "ProgramID0", byteOf(program), &port);
-            setTag(driver, "SegCnt0", byteOf(records.size()), &port);
-            setTag(driver, flag, byteOf(1), &port);
-            QTRY_VERIFY2_WITH_TIMEOUT(tag(driver, flag, &port) == byteOf(0), qPrintable(what),
+            setProgram(*driver, program, records.size(), &port);
+            setTag(*driver, flag, byteOf(1), &port);
+            QTRY_VERIFY2_WITH_TIMEOUT(tag(*driver, flag, &port) == byteOf(0), qPrintable(what),
                                       10000);
-            settle(driver);
+            settle(*driver);
 
             const bool right = read ? TestFiles::read(TestFiles::appFile(fileName)) == sourceFile
                                     : sim.programRecords(program) == records;
             const QByteArray log = TestFiles::read(TestFiles::appFile(
                 QStringLiteral("%1_PROG_%2_ERROR.txt").arg(read ? "READ" : "WRITE").arg(program)));
             const QString errorFlag = read ? "RE0" : "WE0";
-            if (tag(driver, errorFlag, &port) == byteOf(1)) {
+            if (tag(*driver, errorFlag, &port) == byteOf(1)) {
                 // The log names the program and at least one thing that went wrong.
                 QVERIFY2(log.startsWith("Program 1:\r\n") && log.trimmed().size() > 10,
                          qPrintable(what + ": log says nothing: " + QString::fromUtf8(log)));
-                setTag(driver, errorFlag, byteOf(0), &port);
+                setTag(*driver, errorFlag, byteOf(0), &port);
             } else {
                 ++clean;
                 QVERIFY2(right && log.isEmpty(),

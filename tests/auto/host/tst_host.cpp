@@ -68,9 +68,8 @@ private slots:
         QCOMPARE(static_cast<void *>(qobject_cast<DriverInterface *>(instance)),
                  instance->qt_metacast("com.tessaril.drivers.DriverInterface/1.1"));
         QLibrary library(m_plugin);
-        using DataFunction = const char *(*)();
-        auto data =
-            reinterpret_cast<DataFunction>(library.resolve("qt_plugin_query_verification_data"));
+        auto data = reinterpret_cast<const char *(*)()>(
+            library.resolve("qt_plugin_query_verification_data"));
         QVERIFY(data);
         const QStringList lines = QString::fromLatin1(data()).split('\n');
         QCOMPARE(lines.mid(0, 2), (QStringList{"pattern=QT_PLUGIN_VERIFICATION_DATA",

@@ -102,32 +102,28 @@ private slots:
         QTest::addColumn<QByteArray>("frame"); // none: refused, nothing sent
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("result");
+        const auto hex = [](const char *digits) { return QByteArray::fromHex(digits); };
         const QByteArray ten("\x0a\x00\x00\x00", 4), sent = frame("0100XWS,0W,10");
         const QByteArray ok = frame("0100X00");
         QTest::newRow("one 32-bit") << 3 << ten << sent << ok << true;
         QTest::newRow("two 16-bit")
-            << 2 << QByteArray("\xff\xff\x05\x00", 4) << frame("0100XWS,0W,-1,5") << ok << true;
+            << 2 << hex("ffff0500") << frame("0100XWS,0W,-1,5") << ok << true;
         QTest::newRow("end code 01") << 3 << ten << sent << frame("0100X01") << true;
         QTest::newRow("end code 40") << 3 << ten << sent << frame("0100X40") << false;
         QTest::newRow("ETX inside the end code") << 3 << ten << sent << frame("0100X0") << false;
         QTest::newRow("no ETX") << 3 << ten << sent << ok.chopped(3) << false;
         QTest::newRow("32-bit at the limits of a word")
-            << 3 << QByteArray::fromHex("0080ffffff7f0000") << frame("0100XWS,0W,-32768,32767")
-            << ok << true;
+            << 3 << hex("0080ffffff7f0000") << frame("0100XWS,0W,-32768,32767") << ok << true;
         QTest::newRow("sixteen 16-bit")
-            << 2
-            << QByteArray::fromHex("0000010002000300040005000600070008000900"
-                                   "0a000b000c000d000e00ffff")
+            << 2 << hex("00000100020003000400050006000700080009000a000b000c000d000e00ffff")
             << frame("0100XWS,0W,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,-1") << ok << true;
         // A controller word holds -32768..32767: a 32-bit value beyond it is refused whole, never
         // sent cut to 16 bits.
         const QByteArray none;
-        QTest::newRow("one above a word")
-            << 3 << QByteArray::fromHex("00800000") << none << ok << false;
-        QTest::newRow("one below a word")
-            << 3 << QByteArray::fromHex("ff7fffff") << none << ok << false;
+        QTest::newRow("one above a word") << 3 << hex("00800000") << none << ok << false;
+        QTest::newRow("one below a word") << 3 << hex("ff7fffff") << none << ok << false;
         QTest::newRow("second of two beyond a word")
-            << 3 << QByteArray::fromHex("0100000000000100") << none << ok << false;
+            << 3 << hex("0100000000000100") << none << ok << false;
     }
 
     void write()

@@ -26,12 +26,6 @@ QByteArray reply(const QByteArray &endCode, const QByteArray &payload = {})
     return ControllerSimulator::buildReply(endCode, payload);
 }
 
-// A syntactically valid record for a segment.
-QString record(int segment)
-{
-    return QString(ControllerSimulator::recordLength(segment), QLatin1Char('1'));
-}
-
 FaultPlan planOf(const QStringList &rules)
 {
     FaultPlan plan;
@@ -39,15 +33,6 @@ FaultPlan planOf(const QStringList &rules)
     if (!FaultPlan::parse(rules, plan, &error, 1))
         qFatal("%s", qPrintable(error));
     return plan;
-}
-
-QByteArray blockReply(int program, int segment)
-{
-    return reply("00", QStringLiteral("XFR,%1,%2,%3")
-                           .arg(program)
-                           .arg(segment)
-                           .arg(ControllerSimulator().segmentRecord(program, segment))
-                           .toLatin1());
 }
 
 } // namespace
@@ -67,7 +52,8 @@ private slots:
         auto code = [&](const char *name, const QStringList &setup, const QString &text,
                         const char *endCode) { row(name, setup, req(text), reply(endCode)); };
         const QStringList none, openR1{"FO,1,R,0"}, openW4{"FO,4,W,0"};
-        const QString rec2 = record(2);
+        const QString rec2(ControllerSimulator::recordLength(2),
+                           QLatin1Char('1')); // valid in segment 2
 
         // Framing: the exact bytes of a reply; frames not for this station get no reply at all.
         const QByteArray stx("\x02");
@@ -167,10 +153,10 @@ private slots:
                       int delay, Fault fault) {
             QTest::newRow(text) << QString(text) << expected << chunks << late << delay << fault;
         };
-        const QByteArray clean = blockReply(1, 2);
-        auto with = [&](int pos, char c) { return QByteArray(clean).replace(pos, 1, &c, 1); };
+        const QByteArray clean =
+            reply("00", "XFR,1,2," + ControllerSimulator().segmentRecord(1, 2).toLatin1());
         const int etx = clean.size() - 3;
-        row("garbled", with(1, '1'), 1, false, 0, Fault::Garbled);
+        row("garbled", QByteArray(clean).replace(1, 1, "1"), 1, false, 0, Fault::Garbled);
         row("truncated", clean.left(clean.size() / 2), 1, false, 0, Fault::Truncated);
         row("short", QByteArray(clean).remove(etx - 1, 1), 1, false, 0, Fault::Short);
         row("long=2", QByteArray(clean).insert(etx, "00"), 1, false, 0, Fault::Long);

@@ -23,9 +23,8 @@ const QString Program = QStringLiteral("PROG_%1.txt");
 // Lines as the log holds them: every line break, also one inside a line, is CR LF.
 QByteArray logOf(const QStringList &lines)
 {
-    return lines.join(QLatin1Char('\n'))
-        .replace(QLatin1Char('\n'), QStringLiteral("\r\n"))
-        .toUtf8();
+    QString text = lines.join(QLatin1Char('\n'));
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toUtf8();
 }
 
 // The bytes of a file in the application directory; none when there is no such file.
@@ -124,73 +123,63 @@ private slots:
         const QString open = "Opening the Program 1 file fail. Error Code 1.";
         const QString seg = "Reading the Program 1 file fail. Error Code 1.";
         const QString segOver = "The retry time of reading the Program 1 file is over 1 times.";
-        const QList<int> tens = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-        const QList<int> thirds = {33, 66, 100};
+        const QList<int> tens = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}, thirds = {33, 66, 100};
         const QStringList none;
         const QList<int> nothing;
 
+        auto row = [](const char *name, int program, int segments, int retries,
+                      const QStringList &faults, int exchanges, const QList<int> &progress,
+                      const QList<int> &saved, const QStringList &log) {
+            QTest::newRow(name) << program << segments << retries << faults << exchanges << progress
+                                << saved << log;
+        };
+
         // The echo in a block reply grows by one character for a two-digit program or segment.
-        QTest::newRow("program 9, segments to 10")
-            << 9 << 10 << 3 << none << 12 << tens << upTo(10) << none;
+        row("program 9, segments to 10", 9, 10, 3, none, 12, tens, upTo(10), none);
         // A refused open ends the transfer there: nothing read, nothing closed, nothing saved.
-        QTest::newRow("open refused")
-            << 1 << 3 << 3 << QStringList{"open-read:end-code=50"} << 1 << nothing << nothing
-            << QStringList{"Program 1:", "File is already open."};
+        row("open refused", 1, 3, 3, {"open-read:end-code=50"}, 1, nothing, nothing,
+            {"Program 1:", "File is already open."});
         // Refused blocks are logged with their end code's message (43 has none) and passed over,
         // not repeated.
-        QTest::newRow("refused blocks")
-            << 2 << 10 << 3
-            << QStringList{"block-read:nth=1:end-code=40", "block-read:nth=2:end-code=47",
-                           "block-read:nth=3:end-code=52", "block-read:nth=5:end-code=51",
-                           "block-read:nth=6:end-code=57", "block-read:nth=7:end-code=59",
-                           "block-read:nth=8:end-code=99", "block-read:nth=9:end-code=43"}
-            << 12 << tens << QList<int>{4, 10}
-            << QStringList{"Program 1:",
-                           "Seg1:Request message is in error.",
-                           "Seg2:Mode can not be changed.",
-                           "Seg3:Program number or segment number is in error. No program in the "
-                           "segment.",
-                           "Seg5:File is not open yet.",
-                           "Seg6:Block data of File block WRITE is in error.",
-                           "Seg7:File OPEN, File block WRITE and File DELETE are inhibited.",
-                           "Seg8:The command is undefined.",
-                           "Seg9:"};
+        row("refused blocks", 2, 10, 3,
+            {"block-read:nth=1:end-code=40", "block-read:nth=2:end-code=47",
+             "block-read:nth=3:end-code=52", "block-read:nth=5:end-code=51",
+             "block-read:nth=6:end-code=57", "block-read:nth=7:end-code=59",
+             "block-read:nth=8:end-code=99", "block-read:nth=9:end-code=43"},
+            12, tens, {4, 10},
+            {"Program 1:", "Seg1:Request message is in error.", "Seg2:Mode can not be changed.",
+             "Seg3:Program number or segment number is in error. No program in the segment.",
+             "Seg5:File is not open yet.", "Seg6:Block data of File block WRITE is in error.",
+             "Seg7:File OPEN, File block WRITE and File DELETE are inhibited.",
+             "Seg8:The command is undefined.", "Seg9:"});
         // Every repeat of the transfer but the last is labelled; the last is followed by the over
         // line.
-        QTest::newRow("silent controller, 4 retries")
-            << 1 << 3 << 4 << QStringList{"any:no-reply"} << 5 << nothing << nothing
-            << QStringList{"Program 1:", open, "First retry.", open, "Second retry."} +
-                   QStringList{open, "3 st retry.", open, open,
-                               "Read File retry time is over 4 times."};
-        QTest::newRow("silent controller, no retries")
-            << 1 << 3 << 0 << QStringList{"any:no-reply"} << 1 << nothing << nothing
-            << QStringList{"Program 1:", open};
-        QTest::newRow("stops answering after the open")
-            << 1 << 3 << 1 << QStringList{"any:nth=2:count=0:no-reply"} << 4 << nothing << nothing
-            << QStringList{"Program 1:", seg, seg, segOver, open} +
-                   QStringList{"Read File retry time is over 1 times."};
+        row("silent controller, 4 retries", 1, 3, 4, {"any:no-reply"}, 5, nothing, nothing,
+            {"Program 1:", open, "First retry.", open, "Second retry.", open, "3 st retry.", open,
+             open, "Read File retry time is over 4 times."});
+        row("silent controller, no retries", 1, 3, 0, {"any:no-reply"}, 1, nothing, nothing,
+            {"Program 1:", open});
+        row("stops answering after the open", 1, 3, 1, {"any:nth=2:count=0:no-reply"}, 4, nothing,
+            nothing,
+            {"Program 1:", seg, seg, segOver, open, "Read File retry time is over 1 times."});
         // A refused repeat ends the repeats; its refusal is dropped, the first attempt's lines
         // stay.
-        QTest::newRow("repeat refused")
-            << 1 << 3 << 1
-            << QStringList{"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"} << 4
-            << nothing << nothing << QStringList{"Program 1:", seg, seg, segOver};
+        row("repeat refused", 1, 3, 1,
+            {"open-read:nth=2:count=0:end-code=50", "block-read:no-reply"}, 4, nothing, nothing,
+            {"Program 1:", seg, seg, segOver});
         // Without repeats a lost block is passed over and the rest is still read and saved.
-        QTest::newRow("lost block, no retries")
-            << 1 << 3 << 0 << QStringList{"block-read:nth=2:no-reply"} << 5 << thirds
-            << QList<int>{1, 3} << QStringList{"Program 1:", seg};
+        row("lost block, no retries", 1, 3, 0, {"block-read:nth=2:no-reply"}, 5, thirds, {1, 3},
+            {"Program 1:", seg});
         // A damaged block is read again: the file comes out right, the log tells what happened.
         // Position 12 is the program number in the echo, 40 a digit of the record.
         const QList<QPair<QString, int>> glitches = {{"garbled", 1},    {"late", 1},
                                                      {"short", 2},      {"long", 2},
                                                      {"garbled=12", 2}, {"garbled=40", 2}};
         for (const auto &glitch : glitches) {
-            QTest::addRow("block %s", qPrintable(glitch.first))
-                << 1 << 3 << 3 << QStringList{"block-read:nth=2:" + glitch.first} << 6 << thirds
-                << QList<int>{1, 2, 3}
-                << QStringList{"Program 1:",
-                               QStringLiteral("Reading the Program 1 file fail. Error Code %1.")
-                                   .arg(glitch.second)};
+            row(qPrintable("block " + glitch.first), 1, 3, 3, {"block-read:nth=2:" + glitch.first},
+                6, thirds, {1, 2, 3},
+                {"Program 1:", QStringLiteral("Reading the Program 1 file fail. Error Code %1.")
+                                   .arg(glitch.second)});
         }
     }
 
@@ -255,62 +244,53 @@ private slots:
         const QStringList none, halves = progressOf({50, 100});
         const QList<int> nothing;
 
-        QTest::newRow("whole program")
-            << rowsOf(sim, 1, upTo(8)) << 8 << none << progressOf({12, 25, 37, 50, 62, 75, 87, 100})
-            << none << upTo(8) << 10;
-        QTest::newRow("no program file")
-            << QList<QStringList>() << 2 << none
-            << QStringList{"message DCP30|File cannot be opened.\nPlease select the right "
-                           "file.|true"}
-            << none << nothing << 0;
-        QTest::newRow("header line alone")
-            << QList<QStringList>{ProgramFormat::headerRow()} << 2 << none
-            << QStringList{"message DCP30|No content found in the imported file.|true"} << none
-            << nothing << 0;
+        auto row = [](const char *name, const QList<QStringList> &csv, int segments,
+                      const QStringList &faults, const QStringList &events, const QStringList &log,
+                      const QList<int> &written, int exchanges) {
+            QTest::newRow(name) << csv << segments << faults << events << log << written
+                                << exchanges;
+        };
+
+        row("whole program", rowsOf(sim, 1, upTo(8)), 8, none,
+            progressOf({12, 25, 37, 50, 62, 75, 87, 100}), none, upTo(8), 10);
+        row("no program file", {}, 2, none,
+            {"message DCP30|File cannot be opened.\nPlease select the right file.|true"}, none,
+            nothing, 0);
+        row("header line alone", {ProgramFormat::headerRow()}, 2, none,
+            {"message DCP30|No content found in the imported file.|true"}, none, nothing, 0);
         // The loader needs two lines and skips the empty one: the file is opened and closed.
-        QTest::newRow("header and an empty line")
-            << QList<QStringList>{ProgramFormat::headerRow(), {QString()}} << 2 << none << none
-            << QStringList{"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
-                           "Segment 2 has no data in the csv file. Please check it.",
-                           "\nThere is no data to write out. Maybe the format of all segments "
-                           "are incorrect."}
-            << nothing << 2;
+        row("header and an empty line", {ProgramFormat::headerRow(), {QString()}}, 2, none, none,
+            {"Program 1:", "Segment 1 has no data in the csv file. Please check it.",
+             "Segment 2 has no data in the csv file. Please check it.",
+             "\nThere is no data to write out. Maybe the format of all segments are incorrect."},
+            nothing, 2);
         // Invalid rows are reported and left out; rows beyond the count are never looked at.
-        QTest::newRow("invalid and uncounted rows")
-            << bad << 3 << none << halves
-            << QStringList{"Program 1:", "\n\tSegment 2 has following format error : ",
-                           "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is "
-                           "not ASCII code or the value is not number.",
-                           "\t\tPID1 [9] is out of range (0 ~ 8)."}
-            << QList<int>{1, 3} << 4;
+        row("invalid and uncounted rows", bad, 3, none, halves,
+            {"Program 1:", "\n\tSegment 2 has following format error : ",
+             "\t\tThe format of SP1 is incorrect.Maybe the negative symbol is not ASCII code or "
+             "the value is not number.",
+             "\t\tPID1 [9] is out of range (0 ~ 8)."},
+            {1, 3}, 4);
         // The block is tried twice, then the repeated transfer's open is lost, too.
-        QTest::newRow("stops answering after the open")
-            << two << 2 << QStringList{"any:nth=2:count=0:no-reply"} << none
-            << QStringList{"Program 1:",
-                           fail,
-                           fail,
-                           "\nThe retry time of writing the Program 7 file is over 1 times.",
-                           "Opening the Program 7 file fail. Error Code 11.",
-                           "Write File retry time is over 1 times."}
-            << nothing << 4;
+        row("stops answering after the open", two, 2, {"any:nth=2:count=0:no-reply"}, none,
+            {"Program 1:", fail, fail,
+             "\nThe retry time of writing the Program 7 file is over 1 times.",
+             "Opening the Program 7 file fail. Error Code 11.",
+             "Write File retry time is over 1 times."},
+            nothing, 4);
         // A refused block counts as written: reported, not repeated.
-        QTest::newRow("block refused")
-            << two << 2 << QStringList{"block-write:nth=1:end-code=45"} << halves
-            << QStringList{"Program 1:",
-                           "Seg1:The data cannot be written according to the status of "
-                           "DCP31/32. (Settings can be changed only READY mode regarding all of "
-                           "setup items and some of event configuration data) Write is "
-                           "attempted to the write inhibit data address."}
-            << QList<int>{2} << 4;
+        row("block refused", two, 2, {"block-write:nth=1:end-code=45"}, halves,
+            {"Program 1:",
+             "Seg1:The data cannot be written according to the status of DCP31/32. (Settings can "
+             "be changed only READY mode regarding all of setup items and some of event "
+             "configuration data) Write is attempted to the write inhibit data address."},
+            {2}, 4);
         // "01" is success as "00" is (the simulated controller answers it without storing).
-        QTest::newRow("block answered 01")
-            << two << 2 << QStringList{"block-write:nth=1:end-code=01"} << halves << none
-            << QList<int>{2} << 4;
+        row("block answered 01", two, 2, {"block-write:nth=1:end-code=01"}, halves, none, {2}, 4);
         // One character short, "00" becomes an end code without a message: the open counts as
         // refused, with an empty line in the log.
-        QTest::newRow("open reply one short")
-            << two << 2 << QStringList{"open-write:nth=1:short"} << none
-            << QStringList{"Program 1:", ""} << nothing << 1;
+        row("open reply one short", two, 2, {"open-write:nth=1:short"}, none, {"Program 1:", ""},
+            nothing, 1);
     }
 
     void write()
