@@ -1,12 +1,17 @@
 #ifndef TESTFILES_H
 #define TESTFILES_H
 
-// Whole files as bytes, for tests that set a file up or check that it was left alone.
+// Whole files as bytes, for tests that set a file up or check that it was left alone, and the
+// column declarations and fetches of QtTest data tables.
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+#include <QtTest>
+
+#include <tuple>
 
 namespace TestFiles {
 
@@ -30,6 +35,50 @@ inline QString appFile(const QString &name)
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
 }
 
+// UTF-16 little-endian code units of text after the byte-order mark FF FE, as program files hold.
+inline QByteArray utf16WithBom(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text)
+        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    return bytes;
+}
+
+// The bytes the saver writes for rows without cells that need quoting (tabs, CR LF, UTF-16LE
+// with a byte-order mark).
+inline QByteArray programCsv(const QList<QStringList> &rows)
+{
+    QString text;
+    for (const QStringList &row : rows)
+        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    return utf16WithBom(text);
+}
+
 } // namespace TestFiles
+
+namespace TestTables {
+
+// Declares the current test's table columns, one type per name, as QTest::addColumn does.
+template <typename... T, typename... Name> void columns(Name... names)
+{
+    static_assert(sizeof...(T) == sizeof...(Name), "one type per column name");
+    (QTest::addColumn<T>(names), ...);
+}
+
+// One data row of the current test's table.
+template <typename... T> void row(const char *name, T... values)
+{
+    (QTest::newRow(name) << ... << values);
+}
+
+// The current row's values of the named columns, checked against their types as QFETCH does:
+// const auto [a, b] = fetch<int, QString>("a", "b");
+template <typename... T, typename... Name> std::tuple<T...> fetch(Name... names)
+{
+    static_assert(sizeof...(T) == sizeof...(Name), "one type per column name");
+    return std::tuple<T...>(*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...);
+}
+
+} // namespace TestTables
 
 #endif

@@ -2,8 +2,11 @@
 #include "ProfileTicks.h"
 #include "ProgramFormat.h"
 #include "SetpointProfile.h"
+#include "TestFiles.h"
 
 #include <QtTest>
+
+using namespace TestTables;
 
 namespace {
 
@@ -40,12 +43,6 @@ SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters =
     return profile;
 }
 
-// One data row of the current test's table.
-template <typename... T> void row(const char *name, T... values)
-{
-    (QTest::newRow(name) << ... << values);
-}
-
 const QString rampSoak = QStringLiteral("100,00:30; 300,01:00; 300,00:15; 50,00:45");
 
 } // namespace
@@ -57,9 +54,8 @@ class TestProfile : public QObject
 private slots:
     void layout_data()
     {
-        QTest::addColumn<QString>("spec");
-        // Per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable.
-        QTest::addColumn<QString>("layout");
+        // layout: per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable
+        columns<QString, QString>("spec", "layout");
 
         row("ramps from the previous SP1", rampSoak,
             "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
@@ -77,8 +73,7 @@ private slots:
 
     void layout()
     {
-        QFETCH(QString, spec);
-        QFETCH(QString, layout);
+        const auto [spec, layout] = fetch<QString, QString>("spec", "layout");
         const SetpointProfile profile = profileOf(spec);
         QStringList found;
         for (const SetpointProfile::Segment &segment : profile.segments()) {
@@ -96,9 +91,8 @@ private slots:
 
     void bands_data()
     {
-        QTest::addColumn<QString>("spec");
-        QTest::addColumn<QList<qint32>>("parameters");
-        QTest::addColumn<QStringList>("bands"); // "lane segment:start-end" in run minutes
+        // bands: "lane segment:start-end" in run minutes
+        columns<QString, QList<qint32>, QStringList>("spec", "parameters", "bands");
 
         const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
         const QString first = QStringLiteral("0,00:30; 0,01:00,");
@@ -122,9 +116,8 @@ private slots:
 
     void bands()
     {
-        QFETCH(QString, spec);
-        QFETCH(QList<qint32>, parameters);
-        QFETCH(QStringList, bands);
+        const auto [spec, parameters, bands] =
+            fetch<QString, QList<qint32>, QStringList>("spec", "parameters", "bands");
         const SetpointProfile profile = profileOf(spec, parameters);
         QStringList found;
         for (const SetpointProfile::Band &band : profile.bands())
@@ -138,9 +131,7 @@ private slots:
 
     void buildErrors_data()
     {
-        QTest::addColumn<QString>("spec");
-        QTest::addColumn<QList<qint32>>("parameters");
-        QTest::addColumn<int>("error");
+        columns<QString, QList<qint32>, int>("spec", "parameters", "error");
 
         row("header only", "", QList<qint32>(), int(SetpointProfile::Error::NoSegments));
         row("three parameters", "0,00:10", QList<qint32>{0, 100, 0},
@@ -152,9 +143,8 @@ private slots:
 
     void buildErrors()
     {
-        QFETCH(QString, spec);
-        QFETCH(int, error);
-        QFETCH(QList<qint32>, parameters);
+        const auto [spec, parameters, error] =
+            fetch<QString, QList<qint32>, int>("spec", "parameters", "error");
         SetpointProfile profile = profileOf(rampSoak);
         QCOMPARE(int(profile.build(rowsOf(spec), parameters)), error);
         QCOMPARE(profile.segments().size(), error == int(SetpointProfile::Error::None) ? 1 : 0);
@@ -168,10 +158,7 @@ private slots:
 
     void ticks_data()
     {
-        QTest::addColumn<int>("totalMinutes");
-        QTest::addColumn<int>("maxTicks");
-        QTest::addColumn<double>("step");
-        QTest::addColumn<QString>("lastLabel");
+        columns<int, int, double, QString>("totalMinutes", "maxTicks", "step", "lastLabel");
 
         row("short program in minutes", 45, 10, 5.0, "45");
         row("quarter hours", 150, 10, 15.0, "2:30");
@@ -181,10 +168,8 @@ private slots:
 
     void ticks()
     {
-        QFETCH(int, totalMinutes);
-        QFETCH(int, maxTicks);
-        QFETCH(double, step);
-        QFETCH(QString, lastLabel);
+        const auto [totalMinutes, maxTicks, step, lastLabel] =
+            fetch<int, int, double, QString>("totalMinutes", "maxTicks", "step", "lastLabel");
         const ProfileTicks::Axis time = ProfileTicks::timeAxis(totalMinutes, maxTicks);
         QCOMPARE(time.step, step);
         QCOMPARE(time.high, double(totalMinutes));
