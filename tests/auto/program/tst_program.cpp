@@ -15,6 +15,10 @@
 
 #include <limits>
 
+using TestFiles::utf16WithBom;
+using TestTables::columns;
+using TestTables::fetch;
+
 namespace {
 
 using L = QStringList;
@@ -82,15 +86,6 @@ L cells(const QString &list)
     return out;
 }
 
-// UTF-16 little-endian code units of text after the byte-order mark FF FE, as program files hold.
-QByteArray encoded(const QString &text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return bytes;
-}
-
 QString noRow(int segment)
 {
     return QStringLiteral("Segment %1 has no data in the csv file. Please check it.").arg(segment);
@@ -131,9 +126,8 @@ class tst_Program : public QObject
 private slots:
     void numberParsing_data()
     {
-        QTest::addColumn<QString>("cell"); // null: no cell left
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("word"); // empty: the cell is not a number
+        // cell: null: no cell left; word: empty: the cell is not a number
+        columns<QString, int, QString>("cell", "value", "word");
 
         QTest::newRow("plus") << "+5" << 5 << "0005";
         QTest::newRow("many leading zeros") << "0000000000002147483647" << 2147483647 << "FFFF";
@@ -148,9 +142,7 @@ private slots:
     // Parsing is seen through the SP1 cell with limits that let every 32-bit value pass.
     void numberParsing()
     {
-        QFETCH(QString, cell);
-        QFETCH(int, value);
-        QFETCH(QString, word);
+        const auto [cell, value, word] = fetch<QString, int, QString>("cell", "value", "word");
 
         ProgramFormat format;
         format.setParameters({Int32Min, Int32Max, 0, 0, 0});
@@ -178,11 +170,8 @@ private slots:
     // Every range is checked at both limits, just inside and just outside.
     void ranges_data()
     {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("eventType");
-        QTest::addColumn<int>("low");
-        QTest::addColumn<int>("high");
-        QTest::addColumn<QString>("group"); // the start of an event's line
+        // group: the start of an event's line
+        columns<QString, int, int, int, QString>("title", "eventType", "low", "high", "group");
         const auto add = [](const char *title, int low, int high, int type = 0,
                             const char *group = "") {
             QTest::newRow(qPrintable(QStringLiteral("%1, type %2").arg(title).arg(type)))
@@ -223,11 +212,8 @@ private slots:
 
     void ranges()
     {
-        QFETCH(QString, title);
-        QFETCH(int, eventType);
-        QFETCH(int, low);
-        QFETCH(int, high);
-        QFETCH(QString, group);
+        const auto [title, eventType, low, high, group] =
+            fetch<QString, int, int, int, QString>("title", "eventType", "low", "high", "group");
 
         ProgramFormat format;
         // Only the event named in the title carries the type; the others are in no group.
@@ -262,11 +248,9 @@ private slots:
 
     void rows_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<int>("ev1Type");
-        QTest::addColumn<L>("edits");  // "title=text", titles as in the header row
-        QTest::addColumn<L>("errors"); // the lines expected; none: the record is checked
-        QTest::addColumn<L>("words");  // "index=digits" that differ from baseWords()
+        // edits: "title=text", titles as in the header row; errors: the lines expected; none: the
+        // record is checked; words: "index=digits" that differ from baseWords()
+        columns<int, int, L, L, L>("segment", "ev1Type", "edits", "errors", "words");
         const auto add = [](const char *name, const L &edits, const L &errors, const L &words = {},
                             int segment = 2, int ev1Type = 0) {
             QTest::newRow(name) << segment << ev1Type << edits << errors << words;
@@ -339,11 +323,8 @@ private slots:
 
     void rows()
     {
-        QFETCH(int, segment);
-        QFETCH(int, ev1Type);
-        QFETCH(L, edits);
-        QFETCH(L, errors);
-        QFETCH(L, words);
+        const auto [segment, ev1Type, edits, errors, words] =
+            fetch<int, int, L, L, L>("segment", "ev1Type", "edits", "errors", "words");
 
         const Outcome outcome = convert(segment, row(segment, edits), ev1Type);
         QCOMPARE(outcome.errors, errors);
@@ -358,9 +339,7 @@ private slots:
 
     void columnCount_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<int>("cells");
-        QTest::addColumn<QString>("error");
+        columns<int, int, QString>("segment", "cells", "error");
 
         const QString one =
             QStringLiteral("The number of columns is incorrect. 25 columns are required, "
@@ -375,9 +354,7 @@ private slots:
 
     void columnCount()
     {
-        QFETCH(int, segment);
-        QFETCH(int, cells);
-        QFETCH(QString, error);
+        const auto [segment, cells, error] = fetch<int, int, QString>("segment", "cells", "error");
 
         // Every cell is also wrong, yet the count is the only line.
         const Outcome outcome = convert(segment, repeated(cells, "x"));
@@ -419,9 +396,7 @@ private slots:
 
     void hex2csv_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<QString>("indata");
-        QTest::addColumn<L>("row");
+        columns<int, QString, L>("segment", "indata", "row");
 
         const auto record = [](const L &words, int digits = 92) {
             return words.join(QString()).leftJustified(digits, QLatin1Char('0'));
@@ -452,9 +427,7 @@ private slots:
 
     void hex2csv()
     {
-        QFETCH(int, segment);
-        QFETCH(QString, indata);
-        QFETCH(L, row);
+        const auto [segment, indata, row] = fetch<int, QString, L>("segment", "indata", "row");
 
         Rows rows{ProgramFormat::headerRow()};
         ProgramFormat().HEX2CSV(segment, indata, rows);
@@ -472,20 +445,18 @@ private slots:
         ProgramFormat().HEX2CSV(1, record + "\x03\r\n", rows);
         const QString name = m_dir.filePath(QStringLiteral("PROG_1.txt"));
         QVERIFY(KCSVSaver().saveFile(rows, name));
-        QCOMPARE(
-            TestFiles::read(name).toHex(' '),
-            encoded("-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 1st\t"
-                    "T1 2nd\tT2 1st\tT2 2nd\tT3 1st\tT3 2nd\tT4 1st\tT4 2nd\tT5 1st\tT5 2nd\t"
-                    "PID1\tG.S\tG.S.TO\tP.STA\tCYCL\tP.LIN\tTag\r\nSEG1\t1234\t99:59\t" +
-                    QString("----\t").repeated(16) + "8\t1000\t5999\t1\t9999\t19\tABC     \r\n")
-                .toHex(' '));
+        QCOMPARE(TestFiles::read(name).toHex(' '),
+                 utf16WithBom(
+                     "-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 1st\t"
+                     "T1 2nd\tT2 1st\tT2 2nd\tT3 1st\tT3 2nd\tT4 1st\tT4 2nd\tT5 1st\tT5 2nd\t"
+                     "PID1\tG.S\tG.S.TO\tP.STA\tCYCL\tP.LIN\tTag\r\nSEG1\t1234\t99:59\t" +
+                     QString("----\t").repeated(16) + "8\t1000\t5999\t1\t9999\t19\tABC     \r\n")
+                     .toHex(' '));
     }
 
     void findings_data()
     {
-        QTest::addColumn<Rows>("rows");
-        QTest::addColumn<int>("segments");
-        QTest::addColumn<QList<Finding>>("expected");
+        columns<Rows, int, QList<Finding>>("rows", "segments", "expected");
 
         QTest::newRow("one row missing")
             << Rows{row(1)} << 2
@@ -498,9 +469,8 @@ private slots:
 
     void findings()
     {
-        QFETCH(Rows, rows);
-        QFETCH(int, segments);
-        QFETCH(QList<Finding>, expected);
+        const auto [rows, segments, expected] =
+            fetch<Rows, int, QList<Finding>>("rows", "segments", "expected");
 
         const QString name = written(Rows{ProgramFormat::headerRow()} + rows);
         QVERIFY(!name.isEmpty());
@@ -533,14 +503,13 @@ private slots:
 
     void encoding_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<ProgramEncoding::Encoding>("encoding");
-        QTest::addColumn<bool>("programEncoding");
+        columns<QByteArray, ProgramEncoding::Encoding, bool>("bytes", "encoding",
+                                                             "programEncoding");
         using E = ProgramEncoding::Encoding;
         const QString text = QStringLiteral("-\tSP1\r\nSEG1\t\u00C4\r\n");
 
-        QTest::newRow("UTF-16LE with mark") << encoded(text) << E::Utf16Le << true;
-        QTest::newRow("UTF-16LE without mark") << encoded(text).mid(2) << E::Utf16Le << true;
+        QTest::newRow("UTF-16LE with mark") << utf16WithBom(text) << E::Utf16Le << true;
+        QTest::newRow("UTF-16LE without mark") << utf16WithBom(text).mid(2) << E::Utf16Le << true;
         QByteArray big("\xFE\xFF");
         for (const QChar c : text)
             big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
@@ -552,9 +521,9 @@ private slots:
 
     void encoding()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(ProgramEncoding::Encoding, encoding);
-        QFETCH(bool, programEncoding);
+        const auto [bytes, encoding, programEncoding] =
+            fetch<QByteArray, ProgramEncoding::Encoding, bool>("bytes", "encoding",
+                                                               "programEncoding");
 
         QCOMPARE(ProgramEncoding::detect(bytes), encoding);
         QCOMPARE(ProgramEncoding::isProgramEncoding(encoding), programEncoding);
@@ -569,10 +538,8 @@ private slots:
 
     void compare_data()
     {
-        QTest::addColumn<int>("segment"); // the row of the second program that is changed
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<QList<Difference>>("expected");
+        // segment: the row of the second program that is changed
+        columns<int, int, QString, QList<Difference>>("segment", "column", "cell", "expected");
 
         const QList<Difference> none;
         // Written and read back alike.
@@ -595,10 +562,8 @@ private slots:
 
     void compare()
     {
-        QFETCH(int, segment);
-        QFETCH(int, column);
-        QFETCH(QString, cell);
-        QFETCH(QList<Difference>, expected);
+        const auto [segment, column, cell, expected] =
+            fetch<int, int, QString, QList<Difference>>("segment", "column", "cell", "expected");
 
         const Rows left = readProgram(3);
         Rows right = readProgram(4);
@@ -613,9 +578,7 @@ private slots:
 
     void describe_data()
     {
-        QTest::addColumn<Rows>("right");
-        QTest::addColumn<QList<int>>("segments");
-        QTest::addColumn<L>("lines");
+        columns<Rows, QList<int>, L>("right", "segments", "lines");
 
         Rows changed = readProgram(3);
         changed[2][1] = "58";
@@ -631,9 +594,8 @@ private slots:
 
     void describe()
     {
-        QFETCH(Rows, right);
-        QFETCH(QList<int>, segments);
-        QFETCH(L, lines);
+        const auto [right, segments, lines] =
+            fetch<Rows, QList<int>, L>("right", "segments", "lines");
 
         L described;
         for (const Difference &difference : ProgramDiff::compare(readProgram(3), right, segments))
@@ -645,11 +607,8 @@ private:
     // Writes rows as a program CSV file: UTF-16LE with a byte-order mark, tabs, CR LF.
     QString written(const Rows &rows)
     {
-        QString text;
-        for (const L &r : rows)
-            text += r.join('\t') + "\r\n";
         const QString name = m_dir.filePath(QStringLiteral("PROG_%1.txt").arg(++m_files));
-        return TestFiles::write(name, encoded(text)) ? name : QString();
+        return TestFiles::write(name, TestFiles::programCsv(rows)) ? name : QString();
     }
     QTemporaryDir m_dir;
     int m_files = 0;
