@@ -1,17 +1,13 @@
 #ifndef TESTFILES_H
 #define TESTFILES_H
 
-// Whole files as bytes, for tests that set a file up or check that it was left alone, and the
-// column declarations and fetches of QtTest data tables.
+// Whole files as bytes, for tests that set a file up or check that it was left alone.
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <QtTest>
-
-#include <tuple>
 
 namespace TestFiles {
 
@@ -55,30 +51,5 @@ inline QByteArray programCsv(const QList<QStringList> &rows)
 }
 
 } // namespace TestFiles
-
-namespace TestTables {
-
-// Declares the current test's table columns, one type per name, as QTest::addColumn does.
-template <typename... T, typename... Name> void columns(Name... names)
-{
-    static_assert(sizeof...(T) == sizeof...(Name), "one type per column name");
-    (QTest::addColumn<T>(names), ...);
-}
-
-// One data row of the current test's table.
-template <typename... T> void row(const char *name, T... values)
-{
-    (QTest::newRow(name) << ... << values);
-}
-
-// The current row's values of the named columns, checked against their types as QFETCH does:
-// const auto [a, b] = fetch<int, QString>("a", "b");
-template <typename... T, typename... Name> std::tuple<T...> fetch(Name... names)
-{
-    static_assert(sizeof...(T) == sizeof...(Name), "one type per column name");
-    return std::tuple<T...>(*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...);
-}
-
-} // namespace TestTables
 
 #endif

@@ -4,6 +4,7 @@
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
 #include "TestFiles.h"
+#include "TestTables.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,13 +2,15 @@
 #include "ProfileTicks.h"
 #include "ProgramFormat.h"
 #include "SetpointProfile.h"
-#include "TestFiles.h"
+#include "TestTables.h"
 
 #include <QtTest>
 
 using namespace TestTables;
 
 namespace {
+
+using L = QStringList;
 
 // The rows of a program written compactly: segments separated by ";", each "SP1,TIME" followed by
 // "title=value" edits of other columns (titles as in the header row). Unnamed cells are "----".
@@ -94,24 +96,20 @@ private slots:
         // bands: "lane segment:start-end" in run minutes
         columns<QString, QList<qint32>, QStringList>("spec", "parameters", "bands");
 
-        const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
+        const QList<qint32> ev2Time{-200, 1300, 0, 50, 8}, none;
         const QString first = QStringLiteral("0,00:30; 0,01:00,");
-        row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
-            QStringList{"T1 2:35-50"});
-        row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(),
-            QStringList{"T3 2:40-90"});
-        row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
-        row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
-            QStringList{"T1 2:80-90"});
-        row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
-            QStringList{"T2 2:30-90"});
-        row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
-        row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
+        row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", none, L{"T1 2:35-50"});
+        row("2nd unset: to the end", first + "T3 1st=0.10", none, L{"T3 2:40-90"});
+        row("1st unset: off", first + "T2 2nd=0.10", none, L{});
+        row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", none, L{"T1 2:80-90"});
+        row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", none, L{"T2 2:30-90"});
+        row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, L{"EV2 2:35-45"});
+        row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, L{});
         row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
-            ev2Time, QStringList{});
+            ev2Time, L{});
         row("lanes of several segments",
             "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
-            QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
+            L{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
     }
 
     void bands()

@@ -8,6 +8,7 @@
 #include "ProgramFile.h"
 #include "ProgramFormat.h"
 #include "TestFiles.h"
+#include "TestTables.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -376,8 +377,7 @@ private slots:
             "The format of SP1" + formatTail,
             "The format of TM is incorrect. There is no \":\" symbol.",
             "In case of time event; The value of EV1 2nd must be [----] when the value of EV1 1st "
-            "is "
-            "5999.",
+            "is 5999.",
             "The value of T1 2nd must be bigger than the value of T1 1st.",
             "The format of T2 2nd is incorrect.",
             "PID1 [9] is out of range (0 ~ 8).",
@@ -458,13 +458,12 @@ private slots:
     {
         columns<Rows, int, QList<Finding>>("rows", "segments", "expected");
 
+        using F = QList<Finding>;
+        const Kind missing = Kind::MissingRows;
         QTest::newRow("one row missing")
-            << Rows{row(1)} << 2
-            << QList<Finding>{{Kind::MissingRows, 2, -1, "Segment 2 has no row in the file."}};
+            << Rows{row(1)} << 2 << F{{missing, 2, -1, "Segment 2 has no row in the file."}};
         QTest::newRow("rows missing")
-            << Rows{row(1)} << 4
-            << QList<Finding>{
-                   {Kind::MissingRows, 2, -1, "Segments 2 to 4 have no row in the file."}};
+            << Rows{row(1)} << 4 << F{{missing, 2, -1, "Segments 2 to 4 have no row in the file."}};
     }
 
     void findings()
@@ -550,13 +549,11 @@ private slots:
         QTest::newRow("unset event written as 32767") << 2 << 5 << "32767" << none;
         QTest::newRow("program-wide cells of other segments") << 2 << 23 << "7" << none;
         // Different.
-        QTest::newRow("SP1") << 3 << 1 << "58" << QList<Difference>{{3, 1, "85", "58"}};
-        QTest::newRow("unset event against a value")
-            << 1 << 5 << "0" << QList<Difference>{{1, 5, "----", "0"}};
-        QTest::newRow("time event")
-            << 1 << 10 << "2.01" << QList<Difference>{{1, 10, "2.00", "2.01"}};
-        QTest::newRow("tag") << 1 << 25 << "ANNEAM"
-                             << QList<Difference>{{1, 25, "ANNEAL  ", "ANNEAM"}};
+        using D = QList<Difference>;
+        QTest::newRow("SP1") << 3 << 1 << "58" << D{{3, 1, "85", "58"}};
+        QTest::newRow("unset event against a value") << 1 << 5 << "0" << D{{1, 5, "----", "0"}};
+        QTest::newRow("time event") << 1 << 10 << "2.01" << D{{1, 10, "2.00", "2.01"}};
+        QTest::newRow("tag") << 1 << 25 << "ANNEAM" << D{{1, 25, "ANNEAL  ", "ANNEAM"}};
         QTest::newRow("segment beyond the compared ones") << 4 << 1 << "58" << none;
     }
 

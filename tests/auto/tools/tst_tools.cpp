@@ -10,7 +10,7 @@
 #include "RecordPacking.h"
 #include "StationLookup.h"
 #include "TagCommands.h"
-#include "TestFiles.h"
+#include "TestTables.h"
 #include "TextNumbers.h"
 
 #include <QCoreApplication>
