@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 namespace TestFiles {
 
@@ -28,6 +29,25 @@ inline bool write(const QString &path, const QByteArray &bytes)
 inline QString appFile(const QString &name)
 {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
+
+// UTF-16 little-endian code units of text after the byte-order mark FF FE, as program files hold.
+inline QByteArray utf16WithBom(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text)
+        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    return bytes;
+}
+
+// The bytes the saver writes for rows without cells that need quoting (tabs, CR LF, UTF-16LE
+// with a byte-order mark).
+inline QByteArray programCsv(const QList<QStringList> &rows)
+{
+    QString text;
+    for (const QStringList &row : rows)
+        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    return utf16WithBom(text);
 }
 
 } // namespace TestFiles

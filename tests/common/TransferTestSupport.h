@@ -3,6 +3,7 @@
 
 #include "ControllerSimulator.h"
 #include "ProgramFormat.h"
+#include "TestFiles.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,15 +16,7 @@ namespace TestSupport {
 // CR LF).
 inline QByteArray csvBytes(const QList<QStringList> &rows)
 {
-    QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-    QByteArray bytes("\xff\xfe", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xff));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
+    return TestFiles::programCsv(rows);
 }
 
 // The header row and one row per record, segment 1 first, as a read produces them.

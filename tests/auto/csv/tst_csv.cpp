@@ -4,6 +4,7 @@
 #include "KCSVLoader.h"
 #include "KCSVSaver.h"
 #include "TestFiles.h"
+#include "TestTables.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -26,17 +27,10 @@
 
 using Table = QList<QStringList>;
 using L = QStringList;
+using TestFiles::utf16WithBom;
+using namespace TestTables;
 
 namespace {
-
-// UTF-16 little-endian code units of text, after the byte-order mark FF FE when bom is set.
-QByteArray utf16LeBytes(const QString &text, bool bom = true)
-{
-    QByteArray bytes = bom ? QByteArray("\xFF\xFE", 2) : QByteArray();
-    for (const QChar ch : text)
-        bytes.append(char(ch.unicode() & 0xFF)).append(char(ch.unicode() >> 8));
-    return bytes;
-}
 
 QSettings appSettings()
 {
@@ -98,11 +92,7 @@ private slots:
     // The loader off the GUI thread, as the transfer worker uses it.
     void parse_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<L>("errors");
-        QTest::addColumn<L>("warnings");
-        QTest::addColumn<Table>("data");
+        columns<QString, int, L, L, Table>("content", "status", "errors", "warnings", "data");
         const auto add = [](const char *name, const QString &content, int status, const L &errors,
                             const L &warnings, const Table &data) {
             QTest::newRow(name) << content << status << errors << warnings << data;
@@ -154,13 +144,10 @@ private slots:
 
     void parse()
     {
-        QFETCH(QString, content);
-        QFETCH(int, status);
-        QFETCH(L, errors);
-        QFETCH(L, warnings);
-        QFETCH(Table, data);
+        const auto [content, status, errors, warnings, data] =
+            fetch<QString, int, L, L, Table>("content", "status", "errors", "warnings", "data");
 
-        const LoadOutcome out = load(utf16LeBytes(content));
+        const LoadOutcome out = load(utf16WithBom(content));
         QCOMPARE(out.errors, errors);
         QCOMPARE(out.warnings, warnings);
         QCOMPARE(out.ok, errors.isEmpty());
@@ -174,11 +161,8 @@ private slots:
     // follows it.
     void headerCheck_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<bool>("replaced");
-        QTest::addColumn<L>("errors");
-        QTest::addColumn<Table>("data");
+        columns<QString, QString, bool, L, Table>("content", "delimiter", "replaced", "errors",
+                                                  "data");
         const auto add = [](const char *name, const QString &content, const QString &delimiter,
                             bool replaced, const L &errors, const Table &data) {
             QTest::newRow(name) << content << delimiter << replaced << errors << data;
@@ -214,13 +198,11 @@ private slots:
 
     void headerCheck()
     {
-        QFETCH(QString, content);
-        QFETCH(QString, delimiter);
-        QFETCH(bool, replaced);
-        QFETCH(L, errors);
-        QFETCH(Table, data);
+        const auto [content, delimiter, replaced, errors, data] =
+            fetch<QString, QString, bool, L, Table>("content", "delimiter", "replaced", "errors",
+                                                    "data");
 
-        const LoadOutcome out = load(utf16LeBytes(content), delimiter);
+        const LoadOutcome out = load(utf16WithBom(content), delimiter);
         QCOMPARE(out.errors, errors);
         QCOMPARE(out.ok, errors.isEmpty());
         QCOMPARE(out.replaced, replaced);
@@ -231,73 +213,58 @@ private slots:
     // What loadedData() reports, every time it is called, off the GUI thread.
     void reports_data()
     {
-        QTest::addColumn<QString>("content"); // null: no file name; empty: a missing file
-        QTest::addColumn<int>("status");
-        QTest::addColumn<L>("report");
+        // content: null: no file name; empty: a missing file
+        columns<QString, int, L>("content", "status", "report");
 
-        QTest::newRow("no file name")
-            << QString() << 0 << L{"File cannot be loaded.", "Please select a file."};
-        QTest::newRow("missing file")
-            << "" << 1 << L{"File cannot be opened.", "Please select the right file."};
-        QTest::newRow("format error after warnings")
-            << "a\tb\r\n1\r\n\"open" << 2
-            << L{"File cannot be loaded.", "Please check file format."};
+        const QString bad = QStringLiteral("Warning: Incorrect File Format");
+        row("no file name", QString(), 0, L{"File cannot be loaded.", "Please select a file."});
+        row("missing file", QString(""), 1,
+            L{"File cannot be opened.", "Please select the right file."});
+        row("format error after warnings", QString("a\tb\r\n1\r\n\"open"), 2,
+            L{"File cannot be loaded.", "Please check file format."});
         // Two warnings are shown, and "..." for any more.
-        QTest::newRow("two warnings")
-            << "a\tb\r\n1\r\n2\r\n"
-            << 5
-            << L{"Warning: Incorrect File Format",
-                 "Line 2 is 1 columns short of header.\nLine 3 is 1 columns "
-                 "short of header."};
-        QTest::newRow("three warnings") << "a\tb\r\n1\r\n1\t2\t3\r\n4\r\n"
-                                        << 5
-                                        << L{"Warning: Incorrect File Format",
-                                             "Line 2 is 1 columns short of header.\nLine 3 is 1 "
-                                             "columns more of header.\n..."};
-        QTest::newRow("replaced delimiter and a warning")
-            << "aaa,bbb,ccc\r\n1,2\r\n"
-            << 5
-            << L{"Warning: Incorrect File Format",
-                 "The file format has been modified. We strongly recommend you to export the file "
-                 "again after final edits.\nLine 2 is 1 columns short of header."};
+        row("two warnings", QString("a\tb\r\n1\r\n2\r\n"), 5,
+            L{bad, "Line 2 is 1 columns short of header.\nLine 3 is 1 columns short of header."});
+        row("three warnings", QString("a\tb\r\n1\r\n1\t2\t3\r\n4\r\n"), 5,
+            L{bad,
+              "Line 2 is 1 columns short of header.\nLine 3 is 1 columns more of header.\n..."});
+        row("replaced delimiter and a warning", QString("aaa,bbb,ccc\r\n1,2\r\n"), 5,
+            L{bad,
+              "The file format has been modified. We strongly recommend you to export the file "
+              "again after final edits.\nLine 2 is 1 columns short of header."});
     }
 
     void reports()
     {
-        QFETCH(QString, content);
-        QFETCH(int, status);
-        QFETCH(L, report);
+        const auto [content, status, report] =
+            fetch<QString, int, L>("content", "status", "report");
 
         const LoadOutcome out = content.isEmpty()
                                     ? open(content.isNull() ? QString() : m_dir.filePath("missing"),
                                            QStringLiteral("\t"), nullptr)
-                                    : load(utf16LeBytes(content));
+                                    : load(utf16WithBom(content));
         QCOMPARE(out.status, status);
         QCOMPARE(out.reported, report + report);
     }
 
     void progressReports_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<QList<int>>("current");
+        columns<QString, int, QList<int>>("content", "total", "current");
 
-        QTest::newRow("empty lines counted, not reported") << "a\tb\n\n\nc\td\n\n"
-                                                           << 5 << QList<int>{1, 4};
-        QTest::newRow("row over two lines")
-            << "h1\th2\n\"x\ny\"\tz\nu\tv" << 4 << QList<int>{1, 3, 4};
-        QTest::newRow("header check failed") << "abcdefghij,k\nx\n" << 2 << QList<int>{};
+        row("empty lines counted, not reported", QString("a\tb\n\n\nc\td\n\n"), 5,
+            QList<int>{1, 4});
+        row("row over two lines", QString("h1\th2\n\"x\ny\"\tz\nu\tv"), 4, QList<int>{1, 3, 4});
+        row("header check failed", QString("abcdefghij,k\nx\n"), 2, QList<int>{});
     }
 
     void progressReports()
     {
-        QFETCH(QString, content);
-        QFETCH(int, total);
-        QFETCH(QList<int>, current);
+        const auto [content, total, current] =
+            fetch<QString, int, QList<int>>("content", "total", "current");
 
         const auto loader = detached<KCSVLoader>();
         QSignalSpy spy(loader.get(), &KCSVInterface::updateStatus);
-        load(utf16LeBytes(content), QStringLiteral("\t"), loader.get());
+        load(utf16WithBom(content), QStringLiteral("\t"), loader.get());
 
         QCOMPARE(spy.count(), 1 + current.size());
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("total lines"));
@@ -309,9 +276,7 @@ private slots:
 
     void encodings_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("nullCodec");
-        QTest::addColumn<Table>("data");
+        columns<QByteArray, bool, Table>("bytes", "nullCodec", "data");
 
         // U+010D and U+0D0A hold the byte 0D: only whole carriage-return characters may be dropped.
         const QString text =
@@ -320,19 +285,16 @@ private slots:
             {QString::fromUtf8("h\xC3\xA9"), "k"},
             {QString::fromUtf8("\xF0\x9F\x98\x80"), QString::fromUtf8("\xC4\x8D\xE0\xB4\x8A")}};
 
-        QTest::newRow("UTF-16LE with mark") << utf16LeBytes(text) << false << table;
-        QTest::newRow("no codec reads UTF-16LE") << utf16LeBytes(text, false) << true << table;
-        QTest::newRow("UTF-8 mark decides")
-            << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << false << table;
-        QTest::newRow("UTF-8 without mark is not UTF-16")
-            << QByteArray("a\tb\nc\td\n") << false << Table{};
+        row("UTF-16LE with mark", utf16WithBom(text), false, table);
+        row("no codec reads UTF-16LE", utf16WithBom(text).mid(2), true, table);
+        row("UTF-8 mark decides", QByteArray("\xEF\xBB\xBF") + text.toUtf8(), false, table);
+        row("UTF-8 without mark is not UTF-16", QByteArray("a\tb\nc\td\n"), false, Table{});
     }
 
     void encodings()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, nullCodec);
-        QFETCH(Table, data);
+        const auto [bytes, nullCodec, data] =
+            fetch<QByteArray, bool, Table>("bytes", "nullCodec", "data");
 
         const auto loader = detached<KCSVLoader>();
         if (nullCodec)
@@ -346,20 +308,20 @@ private slots:
     void reusedLoader()
     {
         const auto loader = detached<KCSVLoader>();
-        QVERIFY(load(utf16LeBytes("name,age,city\nbob,42,rome\n"), "\t", loader.get()).replaced);
+        QVERIFY(load(utf16WithBom("name,age,city\nbob,42,rome\n"), "\t", loader.get()).replaced);
         QCOMPARE(storedDefaultDir(), m_dir.path()); // where the next file dialog starts
         // A later load in which the header check does not run keeps the replacement flag.
-        const LoadOutcome tab = load(utf16LeBytes("a\tb\nc\n"), "\t", loader.get());
+        const LoadOutcome tab = load(utf16WithBom("a\tb\nc\n"), "\t", loader.get());
         QVERIFY(tab.ok && tab.replaced);
         // A file without content keeps the previous rows and reports nothing: callers must rely on
         // the result.
-        const LoadOutcome empty = load(utf16LeBytes("only\tone\n"), "\t", loader.get());
+        const LoadOutcome empty = load(utf16WithBom("only\tone\n"), "\t", loader.get());
         QVERIFY(!empty.ok);
         QCOMPARE(empty.status, 3);
         QCOMPARE(empty.data, (Table{{"a", "b"}, {"c", ""}}));
         QCOMPARE(empty.reported, L());
         // A failed header check comes after the rows were cleared.
-        const LoadOutcome undecided = load(utf16LeBytes("abcdefghij,k\nx\n"), "\t", loader.get());
+        const LoadOutcome undecided = load(utf16WithBom("abcdefghij,k\nx\n"), "\t", loader.get());
         QCOMPARE(undecided.errors, L{"File format error.\nCannot detect delimiter."});
         QCOMPARE(undecided.status, 3);
         QCOMPARE(undecided.data, Table{});
@@ -380,7 +342,7 @@ private slots:
         content += QString(2 * pairs, QLatin1Char('"'));
         content += QStringLiteral("\"\tx\n");
 
-        const LoadOutcome out = load(utf16LeBytes(content));
+        const LoadOutcome out = load(utf16WithBom(content));
         QVERIFY(out.ok);
         QCOMPARE(out.data,
                  (Table{{"h1", "h2"}, {longCell, "end"}, {QString(pairs, QLatin1Char('"')), "x"}}));
@@ -389,12 +351,10 @@ private slots:
     // The saver off the GUI thread.
     void fileBytes_data()
     {
-        QTest::addColumn<Table>("rows");
-        QTest::addColumn<int>("fileType");      // -1: leave as constructed
-        QTest::addColumn<QString>("delimiter"); // null: leave as set
-        QTest::addColumn<QByteArray>("codec");  // empty: leave as set; "none": a null codec
-        QTest::addColumn<bool>("byteOrderMark");
-        QTest::addColumn<QByteArray>("expected");
+        // fileType: -1: leave as constructed; delimiter: null: leave as set; codec: empty: leave as
+        // set; "none": a null codec
+        columns<Table, int, QString, QByteArray, bool, QByteArray>(
+            "rows", "fileType", "delimiter", "codec", "byteOrderMark", "expected");
         const auto add = [](const char *name, const Table &rows, const QByteArray &expected,
                             int fileType = -1, const QString &delimiter = QString(),
                             const QByteArray &codec = QByteArray(), bool byteOrderMark = true) {
@@ -404,20 +364,20 @@ private slots:
 
         // A carriage return alone, spaces and single quotes need no quotes.
         add("quoting and doubling", {{"a", "", "b\"c", "x\ty", "\"", "a\rb", " 's' "}},
-            utf16LeBytes("a\t\t\"b\"\"c\"\t\"x\ty\"\t\"\"\"\"\ta\rb\t 's' \r\n"));
+            utf16WithBom("a\t\t\"b\"\"c\"\t\"x\ty\"\t\"\"\"\"\ta\rb\t 's' \r\n"));
         add("line feed in a cell is CR LF inside quotes", {{"l1\nl2", "z"}, {"h", "i"}},
-            utf16LeBytes("\"l1\r\nl2\"\tz\r\nh\ti\r\n"));
+            utf16WithBom("\"l1\r\nl2\"\tz\r\nh\ti\r\n"));
         add("row without cells writes nothing, one empty cell an empty line",
-            {{"a"}, {}, {""}, {"b"}}, utf16LeBytes("a\r\n\r\nb\r\n"));
+            {{"a"}, {}, {""}, {"b"}}, utf16WithBom("a\r\n\r\nb\r\n"));
         add("comma kind: tab bare, comma quoted", {{"t\tab", "c,d", "e"}},
-            utf16LeBytes("t\tab,\"c,d\",e\r\n"), 1);
-        add("two-character delimiter", {{"a:b", "c::d", "e"}}, utf16LeBytes("a:b::\"c::d\"::e\r\n"),
+            utf16WithBom("t\tab,\"c,d\",e\r\n"), 1);
+        add("two-character delimiter", {{"a:b", "c::d", "e"}}, utf16WithBom("a:b::\"c::d\"::e\r\n"),
             -1, "::");
         add("surrogate pair", {{QString::fromUtf8("\xf0\x9f\x98\x80"), "\xc3\xa9"}},
             QByteArray("\xff\xfe\x3d\xd8\x00\xde\x09\x00\xe9\x00\x0d\x00\x0a\x00", 14));
-        add("no byte-order mark", {{"a", "b"}}, utf16LeBytes("a\tb\r\n", false), -1, QString(),
+        add("no byte-order mark", {{"a", "b"}}, utf16WithBom("a\tb\r\n").mid(2), -1, QString(),
             QByteArray(), false);
-        add("no codec falls back to UTF-16LE", {{"a"}}, utf16LeBytes("a\r\n"), -1, QString(),
+        add("no codec falls back to UTF-16LE", {{"a"}}, utf16WithBom("a\r\n"), -1, QString(),
             "none");
         {
             // Cells far longer than what the saver encodes at a time, with quotes, line feeds and
@@ -432,7 +392,7 @@ private slots:
             const QString expected = QLatin1Char('"') + inner + QStringLiteral("\"\t") + plain +
                                      QStringLiteral("\r\nz\r\n");
             const Table table{{quoted, plain}, {"z"}};
-            add("cells longer than a write, UTF-16", table, utf16LeBytes(expected));
+            add("cells longer than a write, UTF-16", table, utf16WithBom(expected));
             add("cells longer than a write, UTF-8", table,
                 QByteArray("\xef\xbb\xbf") + expected.toUtf8(), -1, QString(), "UTF-8");
         }
@@ -440,12 +400,9 @@ private slots:
 
     void fileBytes()
     {
-        QFETCH(Table, rows);
-        QFETCH(int, fileType);
-        QFETCH(QString, delimiter);
-        QFETCH(QByteArray, codec);
-        QFETCH(bool, byteOrderMark);
-        QFETCH(QByteArray, expected);
+        const auto [rows, fileType, delimiter, codec, byteOrderMark, expected] =
+            fetch<Table, int, QString, QByteArray, bool, QByteArray>(
+                "rows", "fileType", "delimiter", "codec", "byteOrderMark", "expected");
 
         // An older, longer file must be replaced completely.
         const QString path = file(QStringLiteral("out.txt"), QByteArray(4096, 'o'));
@@ -467,8 +424,8 @@ private slots:
 
     void writeFailureKeepsPreviousFile_data()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("limit"); // bytes the file may grow to
+        // limit: bytes the file may grow to
+        columns<int, int>("rows", "limit");
         QTest::newRow("failing part way") << 2000 << 50000;
         // The whole table fits the write buffer: only the final flush can fail.
         QTest::newRow("failing at the final flush") << 3 << 16;
@@ -477,9 +434,8 @@ private slots:
     void writeFailureKeepsPreviousFile()
     {
 #ifdef Q_OS_UNIX
-        QFETCH(int, rows);
-        QFETCH(int, limit);
-        const QByteArray previous = utf16LeBytes("old\tfile\r\n");
+        const auto [rows, limit] = fetch<int, int>("rows", "limit");
+        const QByteArray previous = utf16WithBom("old\tfile\r\n");
         const QString path = file(QStringLiteral("keep.txt"), previous);
         Table big;
         for (int r = 0; r < rows; ++r)
@@ -518,7 +474,7 @@ private slots:
 #ifdef Q_OS_UNIX
         QTemporaryDir closed;
         const QString path = closed.filePath(QStringLiteral("PROG_1.txt"));
-        QVERIFY(TestFiles::write(path, utf16LeBytes("old\r\n")));
+        QVERIFY(TestFiles::write(path, utf16WithBom("old\r\n")));
         // Root may create files in any directory it cannot write; an immutable one stops it too.
         const bool root = geteuid() == 0;
         const QString dir = closed.path();
@@ -536,7 +492,7 @@ private slots:
         const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden);
         QVERIFY(close(false));
         QVERIFY(ok);
-        QCOMPARE(TestFiles::read(path), utf16LeBytes("a\tb\r\n"));
+        QCOMPARE(TestFiles::read(path), utf16WithBom("a\tb\r\n"));
         QCOMPARE(entries, QStringList{"PROG_1.txt"});
 #else
         QSKIP("needs POSIX permissions");
@@ -552,8 +508,8 @@ private slots:
         const auto saver = detached<KCSVSaver>();
         KCSVLoader guiLoader;
         KCSVSaver guiSaver;
-        const QString first = file("a.txt", utf16LeBytes("a\tb\r\n1\r\n"));
-        const QString other = file("b.txt", utf16LeBytes("x\ty\r\n1\t2\r\n"));
+        const QString first = file("a.txt", utf16WithBom("a\tb\r\n1\r\n"));
+        const QString other = file("b.txt", utf16WithBom("x\ty\r\n1\t2\r\n"));
         QList<bool> answers;
         std::unique_ptr<QThread> caller(QThread::create([&] {
             answers << loader->openFile(first) << saver->saveFile(Table{{"a"}}, QString());
@@ -582,18 +538,15 @@ private slots:
 
     void confirmFormat_data()
     {
-        QTest::addColumn<int>("fileType");
-        QTest::addColumn<bool>("ok"); // the answer: OK or Cancel
-        QTest::addColumn<QString>("text");
+        // ok: the answer: OK or Cancel
+        columns<int, bool, QString>("fileType", "ok", "text");
         QTest::newRow("text kind, OK") << 0 << true << "as TXT format.";
         QTest::newRow("csv kind, Cancel") << 1 << false << "as CSV format.";
     }
 
     void confirmFormat()
     {
-        QFETCH(int, fileType);
-        QFETCH(bool, ok);
-        QFETCH(QString, text);
+        const auto [fileType, ok, text] = fetch<int, bool, QString>("fileType", "ok", "text");
         KCSVLoader loader;
         QVERIFY(loader.confirmFormat()); // nothing asked while the prompt is off
         loader.setFileType(fileType);

@@ -2,10 +2,15 @@
 #include "ProfileTicks.h"
 #include "ProgramFormat.h"
 #include "SetpointProfile.h"
+#include "TestTables.h"
 
 #include <QtTest>
 
+using namespace TestTables;
+
 namespace {
+
+using L = QStringList;
 
 // The rows of a program written compactly: segments separated by ";", each "SP1,TIME" followed by
 // "title=value" edits of other columns (titles as in the header row). Unnamed cells are "----".
@@ -40,12 +45,6 @@ SetpointProfile profileOf(const QString &spec, const QList<qint32> &parameters =
     return profile;
 }
 
-// One data row of the current test's table.
-template <typename... T> void row(const char *name, T... values)
-{
-    (QTest::newRow(name) << ... << values);
-}
-
 const QString rampSoak = QStringLiteral("100,00:30; 300,01:00; 300,00:15; 50,00:45");
 
 } // namespace
@@ -57,9 +56,8 @@ class TestProfile : public QObject
 private slots:
     void layout_data()
     {
-        QTest::addColumn<QString>("spec");
-        // Per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable.
-        QTest::addColumn<QString>("layout");
+        // layout: per segment "start-end:startSp>endSp" in run minutes, "!" when unreadable
+        columns<QString, QString>("spec", "layout");
 
         row("ramps from the previous SP1", rampSoak,
             "0-30:100>100 30-90:100>300 90-105:300>300 105-150:300>50");
@@ -77,8 +75,7 @@ private slots:
 
     void layout()
     {
-        QFETCH(QString, spec);
-        QFETCH(QString, layout);
+        const auto [spec, layout] = fetch<QString, QString>("spec", "layout");
         const SetpointProfile profile = profileOf(spec);
         QStringList found;
         for (const SetpointProfile::Segment &segment : profile.segments()) {
@@ -96,35 +93,29 @@ private slots:
 
     void bands_data()
     {
-        QTest::addColumn<QString>("spec");
-        QTest::addColumn<QList<qint32>>("parameters");
-        QTest::addColumn<QStringList>("bands"); // "lane segment:start-end" in run minutes
+        // bands: "lane segment:start-end" in run minutes
+        columns<QString, QList<qint32>, QStringList>("spec", "parameters", "bands");
 
-        const QList<qint32> ev2Time{-200, 1300, 0, 50, 8};
+        const QList<qint32> ev2Time{-200, 1300, 0, 50, 8}, none;
         const QString first = QStringLiteral("0,00:30; 0,01:00,");
-        row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", QList<qint32>(),
-            QStringList{"T1 2:35-50"});
-        row("2nd unset: to the end", first + "T3 1st=0.10", QList<qint32>(),
-            QStringList{"T3 2:40-90"});
-        row("1st unset: off", first + "T2 2nd=0.10", QList<qint32>(), QStringList{});
-        row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", QList<qint32>(),
-            QStringList{"T1 2:80-90"});
-        row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", QList<qint32>(),
-            QStringList{"T2 2:30-90"});
-        row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, QStringList{"EV2 2:35-45"});
-        row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, QStringList{});
+        row("on from 1st to 2nd", first + "T1 1st=0.05,T1 2nd=0.20", none, L{"T1 2:35-50"});
+        row("2nd unset: to the end", first + "T3 1st=0.10", none, L{"T3 2:40-90"});
+        row("1st unset: off", first + "T2 2nd=0.10", none, L{});
+        row("2nd past the end is cut", first + "T1 1st=0.50,T1 2nd=2.00", none, L{"T1 2:80-90"});
+        row("bad cell draws nothing", first + "T1 1st=0.2x,T2 1st=0.00", none, L{"T2 2:30-90"});
+        row("time-type event", first + "EV2 1st=5,EV2 2nd=15", ev2Time, L{"EV2 2:35-45"});
+        row("time-type event 5999 is off", first + "EV2 1st=5999", ev2Time, L{});
         row("other event types draw nothing", first + "EV1 1st=5,EV1 2nd=15,EV3 1st=5,EV3 2nd=15",
-            ev2Time, QStringList{});
+            ev2Time, L{});
         row("lanes of several segments",
             "0,00:30,T1 1st=0.00,EV2 1st=0,EV2 2nd=5; 0,00:30,T1 1st=0.00,T1 2nd=0.05", ev2Time,
-            QStringList{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
+            L{"T1 1:0-30", "EV2 1:0-5", "T1 2:30-35"});
     }
 
     void bands()
     {
-        QFETCH(QString, spec);
-        QFETCH(QList<qint32>, parameters);
-        QFETCH(QStringList, bands);
+        const auto [spec, parameters, bands] =
+            fetch<QString, QList<qint32>, QStringList>("spec", "parameters", "bands");
         const SetpointProfile profile = profileOf(spec, parameters);
         QStringList found;
         for (const SetpointProfile::Band &band : profile.bands())
@@ -138,9 +129,7 @@ private slots:
 
     void buildErrors_data()
     {
-        QTest::addColumn<QString>("spec");
-        QTest::addColumn<QList<qint32>>("parameters");
-        QTest::addColumn<int>("error");
+        columns<QString, QList<qint32>, int>("spec", "parameters", "error");
 
         row("header only", "", QList<qint32>(), int(SetpointProfile::Error::NoSegments));
         row("three parameters", "0,00:10", QList<qint32>{0, 100, 0},
@@ -152,9 +141,8 @@ private slots:
 
     void buildErrors()
     {
-        QFETCH(QString, spec);
-        QFETCH(int, error);
-        QFETCH(QList<qint32>, parameters);
+        const auto [spec, parameters, error] =
+            fetch<QString, QList<qint32>, int>("spec", "parameters", "error");
         SetpointProfile profile = profileOf(rampSoak);
         QCOMPARE(int(profile.build(rowsOf(spec), parameters)), error);
         QCOMPARE(profile.segments().size(), error == int(SetpointProfile::Error::None) ? 1 : 0);
@@ -168,10 +156,7 @@ private slots:
 
     void ticks_data()
     {
-        QTest::addColumn<int>("totalMinutes");
-        QTest::addColumn<int>("maxTicks");
-        QTest::addColumn<double>("step");
-        QTest::addColumn<QString>("lastLabel");
+        columns<int, int, double, QString>("totalMinutes", "maxTicks", "step", "lastLabel");
 
         row("short program in minutes", 45, 10, 5.0, "45");
         row("quarter hours", 150, 10, 15.0, "2:30");
@@ -181,10 +166,8 @@ private slots:
 
     void ticks()
     {
-        QFETCH(int, totalMinutes);
-        QFETCH(int, maxTicks);
-        QFETCH(double, step);
-        QFETCH(QString, lastLabel);
+        const auto [totalMinutes, maxTicks, step, lastLabel] =
+            fetch<int, int, double, QString>("totalMinutes", "maxTicks", "step", "lastLabel");
         const ProfileTicks::Axis time = ProfileTicks::timeAxis(totalMinutes, maxTicks);
         QCOMPARE(time.step, step);
         QCOMPARE(time.high, double(totalMinutes));

@@ -8,12 +8,17 @@
 #include "ProgramFile.h"
 #include "ProgramFormat.h"
 #include "TestFiles.h"
+#include "TestTables.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
+
+using TestFiles::utf16WithBom;
+using TestTables::columns;
+using TestTables::fetch;
 
 namespace {
 
@@ -82,15 +87,6 @@ L cells(const QString &list)
     return out;
 }
 
-// UTF-16 little-endian code units of text after the byte-order mark FF FE, as program files hold.
-QByteArray encoded(const QString &text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return bytes;
-}
-
 QString noRow(int segment)
 {
     return QStringLiteral("Segment %1 has no data in the csv file. Please check it.").arg(segment);
@@ -131,9 +127,8 @@ class tst_Program : public QObject
 private slots:
     void numberParsing_data()
     {
-        QTest::addColumn<QString>("cell"); // null: no cell left
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("word"); // empty: the cell is not a number
+        // cell: null: no cell left; word: empty: the cell is not a number
+        columns<QString, int, QString>("cell", "value", "word");
 
         QTest::newRow("plus") << "+5" << 5 << "0005";
         QTest::newRow("many leading zeros") << "0000000000002147483647" << 2147483647 << "FFFF";
@@ -148,9 +143,7 @@ private slots:
     // Parsing is seen through the SP1 cell with limits that let every 32-bit value pass.
     void numberParsing()
     {
-        QFETCH(QString, cell);
-        QFETCH(int, value);
-        QFETCH(QString, word);
+        const auto [cell, value, word] = fetch<QString, int, QString>("cell", "value", "word");
 
         ProgramFormat format;
         format.setParameters({Int32Min, Int32Max, 0, 0, 0});
@@ -178,11 +171,8 @@ private slots:
     // Every range is checked at both limits, just inside and just outside.
     void ranges_data()
     {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("eventType");
-        QTest::addColumn<int>("low");
-        QTest::addColumn<int>("high");
-        QTest::addColumn<QString>("group"); // the start of an event's line
+        // group: the start of an event's line
+        columns<QString, int, int, int, QString>("title", "eventType", "low", "high", "group");
         const auto add = [](const char *title, int low, int high, int type = 0,
                             const char *group = "") {
             QTest::newRow(qPrintable(QStringLiteral("%1, type %2").arg(title).arg(type)))
@@ -223,11 +213,8 @@ private slots:
 
     void ranges()
     {
-        QFETCH(QString, title);
-        QFETCH(int, eventType);
-        QFETCH(int, low);
-        QFETCH(int, high);
-        QFETCH(QString, group);
+        const auto [title, eventType, low, high, group] =
+            fetch<QString, int, int, int, QString>("title", "eventType", "low", "high", "group");
 
         ProgramFormat format;
         // Only the event named in the title carries the type; the others are in no group.
@@ -262,11 +249,9 @@ private slots:
 
     void rows_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<int>("ev1Type");
-        QTest::addColumn<L>("edits");  // "title=text", titles as in the header row
-        QTest::addColumn<L>("errors"); // the lines expected; none: the record is checked
-        QTest::addColumn<L>("words");  // "index=digits" that differ from baseWords()
+        // edits: "title=text", titles as in the header row; errors: the lines expected; none: the
+        // record is checked; words: "index=digits" that differ from baseWords()
+        columns<int, int, L, L, L>("segment", "ev1Type", "edits", "errors", "words");
         const auto add = [](const char *name, const L &edits, const L &errors, const L &words = {},
                             int segment = 2, int ev1Type = 0) {
             QTest::newRow(name) << segment << ev1Type << edits << errors << words;
@@ -339,11 +324,8 @@ private slots:
 
     void rows()
     {
-        QFETCH(int, segment);
-        QFETCH(int, ev1Type);
-        QFETCH(L, edits);
-        QFETCH(L, errors);
-        QFETCH(L, words);
+        const auto [segment, ev1Type, edits, errors, words] =
+            fetch<int, int, L, L, L>("segment", "ev1Type", "edits", "errors", "words");
 
         const Outcome outcome = convert(segment, row(segment, edits), ev1Type);
         QCOMPARE(outcome.errors, errors);
@@ -358,9 +340,7 @@ private slots:
 
     void columnCount_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<int>("cells");
-        QTest::addColumn<QString>("error");
+        columns<int, int, QString>("segment", "cells", "error");
 
         const QString one =
             QStringLiteral("The number of columns is incorrect. 25 columns are required, "
@@ -375,9 +355,7 @@ private slots:
 
     void columnCount()
     {
-        QFETCH(int, segment);
-        QFETCH(int, cells);
-        QFETCH(QString, error);
+        const auto [segment, cells, error] = fetch<int, int, QString>("segment", "cells", "error");
 
         // Every cell is also wrong, yet the count is the only line.
         const Outcome outcome = convert(segment, repeated(cells, "x"));
@@ -399,8 +377,7 @@ private slots:
             "The format of SP1" + formatTail,
             "The format of TM is incorrect. There is no \":\" symbol.",
             "In case of time event; The value of EV1 2nd must be [----] when the value of EV1 1st "
-            "is "
-            "5999.",
+            "is 5999.",
             "The value of T1 2nd must be bigger than the value of T1 1st.",
             "The format of T2 2nd is incorrect.",
             "PID1 [9] is out of range (0 ~ 8).",
@@ -419,9 +396,7 @@ private slots:
 
     void hex2csv_data()
     {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<QString>("indata");
-        QTest::addColumn<L>("row");
+        columns<int, QString, L>("segment", "indata", "row");
 
         const auto record = [](const L &words, int digits = 92) {
             return words.join(QString()).leftJustified(digits, QLatin1Char('0'));
@@ -452,9 +427,7 @@ private slots:
 
     void hex2csv()
     {
-        QFETCH(int, segment);
-        QFETCH(QString, indata);
-        QFETCH(L, row);
+        const auto [segment, indata, row] = fetch<int, QString, L>("segment", "indata", "row");
 
         Rows rows{ProgramFormat::headerRow()};
         ProgramFormat().HEX2CSV(segment, indata, rows);
@@ -472,35 +445,31 @@ private slots:
         ProgramFormat().HEX2CSV(1, record + "\x03\r\n", rows);
         const QString name = m_dir.filePath(QStringLiteral("PROG_1.txt"));
         QVERIFY(KCSVSaver().saveFile(rows, name));
-        QCOMPARE(
-            TestFiles::read(name).toHex(' '),
-            encoded("-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 1st\t"
-                    "T1 2nd\tT2 1st\tT2 2nd\tT3 1st\tT3 2nd\tT4 1st\tT4 2nd\tT5 1st\tT5 2nd\t"
-                    "PID1\tG.S\tG.S.TO\tP.STA\tCYCL\tP.LIN\tTag\r\nSEG1\t1234\t99:59\t" +
-                    QString("----\t").repeated(16) + "8\t1000\t5999\t1\t9999\t19\tABC     \r\n")
-                .toHex(' '));
+        QCOMPARE(TestFiles::read(name).toHex(' '),
+                 utf16WithBom(
+                     "-\tSP1\tTIME\tEV1 1st\tEV1 2nd\tEV2 1st\tEV2 2nd\tEV3 1st\tEV3 2nd\tT1 1st\t"
+                     "T1 2nd\tT2 1st\tT2 2nd\tT3 1st\tT3 2nd\tT4 1st\tT4 2nd\tT5 1st\tT5 2nd\t"
+                     "PID1\tG.S\tG.S.TO\tP.STA\tCYCL\tP.LIN\tTag\r\nSEG1\t1234\t99:59\t" +
+                     QString("----\t").repeated(16) + "8\t1000\t5999\t1\t9999\t19\tABC     \r\n")
+                     .toHex(' '));
     }
 
     void findings_data()
     {
-        QTest::addColumn<Rows>("rows");
-        QTest::addColumn<int>("segments");
-        QTest::addColumn<QList<Finding>>("expected");
+        columns<Rows, int, QList<Finding>>("rows", "segments", "expected");
 
+        using F = QList<Finding>;
+        const Kind missing = Kind::MissingRows;
         QTest::newRow("one row missing")
-            << Rows{row(1)} << 2
-            << QList<Finding>{{Kind::MissingRows, 2, -1, "Segment 2 has no row in the file."}};
+            << Rows{row(1)} << 2 << F{{missing, 2, -1, "Segment 2 has no row in the file."}};
         QTest::newRow("rows missing")
-            << Rows{row(1)} << 4
-            << QList<Finding>{
-                   {Kind::MissingRows, 2, -1, "Segments 2 to 4 have no row in the file."}};
+            << Rows{row(1)} << 4 << F{{missing, 2, -1, "Segments 2 to 4 have no row in the file."}};
     }
 
     void findings()
     {
-        QFETCH(Rows, rows);
-        QFETCH(int, segments);
-        QFETCH(QList<Finding>, expected);
+        const auto [rows, segments, expected] =
+            fetch<Rows, int, QList<Finding>>("rows", "segments", "expected");
 
         const QString name = written(Rows{ProgramFormat::headerRow()} + rows);
         QVERIFY(!name.isEmpty());
@@ -533,14 +502,13 @@ private slots:
 
     void encoding_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<ProgramEncoding::Encoding>("encoding");
-        QTest::addColumn<bool>("programEncoding");
+        columns<QByteArray, ProgramEncoding::Encoding, bool>("bytes", "encoding",
+                                                             "programEncoding");
         using E = ProgramEncoding::Encoding;
         const QString text = QStringLiteral("-\tSP1\r\nSEG1\t\u00C4\r\n");
 
-        QTest::newRow("UTF-16LE with mark") << encoded(text) << E::Utf16Le << true;
-        QTest::newRow("UTF-16LE without mark") << encoded(text).mid(2) << E::Utf16Le << true;
+        QTest::newRow("UTF-16LE with mark") << utf16WithBom(text) << E::Utf16Le << true;
+        QTest::newRow("UTF-16LE without mark") << utf16WithBom(text).mid(2) << E::Utf16Le << true;
         QByteArray big("\xFE\xFF");
         for (const QChar c : text)
             big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
@@ -552,9 +520,9 @@ private slots:
 
     void encoding()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(ProgramEncoding::Encoding, encoding);
-        QFETCH(bool, programEncoding);
+        const auto [bytes, encoding, programEncoding] =
+            fetch<QByteArray, ProgramEncoding::Encoding, bool>("bytes", "encoding",
+                                                               "programEncoding");
 
         QCOMPARE(ProgramEncoding::detect(bytes), encoding);
         QCOMPARE(ProgramEncoding::isProgramEncoding(encoding), programEncoding);
@@ -569,10 +537,8 @@ private slots:
 
     void compare_data()
     {
-        QTest::addColumn<int>("segment"); // the row of the second program that is changed
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<QList<Difference>>("expected");
+        // segment: the row of the second program that is changed
+        columns<int, int, QString, QList<Difference>>("segment", "column", "cell", "expected");
 
         const QList<Difference> none;
         // Written and read back alike.
@@ -583,22 +549,18 @@ private slots:
         QTest::newRow("unset event written as 32767") << 2 << 5 << "32767" << none;
         QTest::newRow("program-wide cells of other segments") << 2 << 23 << "7" << none;
         // Different.
-        QTest::newRow("SP1") << 3 << 1 << "58" << QList<Difference>{{3, 1, "85", "58"}};
-        QTest::newRow("unset event against a value")
-            << 1 << 5 << "0" << QList<Difference>{{1, 5, "----", "0"}};
-        QTest::newRow("time event")
-            << 1 << 10 << "2.01" << QList<Difference>{{1, 10, "2.00", "2.01"}};
-        QTest::newRow("tag") << 1 << 25 << "ANNEAM"
-                             << QList<Difference>{{1, 25, "ANNEAL  ", "ANNEAM"}};
+        using D = QList<Difference>;
+        QTest::newRow("SP1") << 3 << 1 << "58" << D{{3, 1, "85", "58"}};
+        QTest::newRow("unset event against a value") << 1 << 5 << "0" << D{{1, 5, "----", "0"}};
+        QTest::newRow("time event") << 1 << 10 << "2.01" << D{{1, 10, "2.00", "2.01"}};
+        QTest::newRow("tag") << 1 << 25 << "ANNEAM" << D{{1, 25, "ANNEAL  ", "ANNEAM"}};
         QTest::newRow("segment beyond the compared ones") << 4 << 1 << "58" << none;
     }
 
     void compare()
     {
-        QFETCH(int, segment);
-        QFETCH(int, column);
-        QFETCH(QString, cell);
-        QFETCH(QList<Difference>, expected);
+        const auto [segment, column, cell, expected] =
+            fetch<int, int, QString, QList<Difference>>("segment", "column", "cell", "expected");
 
         const Rows left = readProgram(3);
         Rows right = readProgram(4);
@@ -613,9 +575,7 @@ private slots:
 
     void describe_data()
     {
-        QTest::addColumn<Rows>("right");
-        QTest::addColumn<QList<int>>("segments");
-        QTest::addColumn<L>("lines");
+        columns<Rows, QList<int>, L>("right", "segments", "lines");
 
         Rows changed = readProgram(3);
         changed[2][1] = "58";
@@ -631,9 +591,8 @@ private slots:
 
     void describe()
     {
-        QFETCH(Rows, right);
-        QFETCH(QList<int>, segments);
-        QFETCH(L, lines);
+        const auto [right, segments, lines] =
+            fetch<Rows, QList<int>, L>("right", "segments", "lines");
 
         L described;
         for (const Difference &difference : ProgramDiff::compare(readProgram(3), right, segments))
@@ -645,11 +604,8 @@ private:
     // Writes rows as a program CSV file: UTF-16LE with a byte-order mark, tabs, CR LF.
     QString written(const Rows &rows)
     {
-        QString text;
-        for (const L &r : rows)
-            text += r.join('\t') + "\r\n";
         const QString name = m_dir.filePath(QStringLiteral("PROG_%1.txt").arg(++m_files));
-        return TestFiles::write(name, encoded(text)) ? name : QString();
+        return TestFiles::write(name, TestFiles::programCsv(rows)) ? name : QString();
     }
     QTemporaryDir m_dir;
     int m_files = 0;

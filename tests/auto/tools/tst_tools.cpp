@@ -10,6 +10,7 @@
 #include "RecordPacking.h"
 #include "StationLookup.h"
 #include "TagCommands.h"
+#include "TestTables.h"
 #include "TextNumbers.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,7 @@
 #include <limits>
 
 using namespace DriverTools;
+using namespace TestTables;
 
 namespace {
 
@@ -33,12 +35,6 @@ const char Fill = char(0xEE);
 QByteArray hex(const char *digits)
 {
     return QByteArray::fromHex(digits);
-}
-
-// One data row of the current test's table.
-template <typename... T> void row(const char *name, T... values)
-{
-    (QTest::newRow(name) << ... << values);
 }
 
 // A function of bytes to bytes, or of a bit string and two numbers; one table serves many forms.
@@ -138,10 +134,7 @@ private slots:
     // Published check values for "123456789" with each model's initial value and final xor.
     void crcCheckValues_data()
     {
-        QTest::addColumn<Update>("update");
-        QTest::addColumn<quint32>("init");
-        QTest::addColumn<quint32>("xorOut");
-        QTest::addColumn<quint32>("check");
+        columns<Update, quint32, quint32, quint32>("update", "init", "xorOut", "check");
         row("CRC-16/ARC", Update(crc16ArcUpdate), 0x0000u, 0x0000u, 0xBB3Du);
         row("CRC-16/KERMIT", Update(crc16KermitUpdate), 0x0000u, 0x0000u, 0x2189u);
         row("CRC-16/DNP", Update(crc16DnpUpdate), 0x0000u, 0xFFFFu, 0xEA82u);
@@ -151,10 +144,8 @@ private slots:
 
     void crcCheckValues()
     {
-        QFETCH(Update, update);
-        QFETCH(quint32, init);
-        QFETCH(quint32, xorOut);
-        QFETCH(quint32, check);
+        const auto [update, init, xorOut, check] =
+            fetch<Update, quint32, quint32, quint32>("update", "init", "xorOut", "check");
         QCOMPARE(runModel(update, init, xorOut), check);
         // The reflected 16-bit updates pass the bits above 16 through untouched.
         if (update != ccittUpdate && update != crc32Update)
@@ -163,11 +154,7 @@ private slots:
 
     void bitEdits_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("a");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<QByteArray>("expected");
+        columns<Edit, QByteArray, int, int, QByteArray>("edit", "bytes", "a", "b", "expected");
         const auto add = [](const char *name, Edit edit, const char *bytes, int a, int b,
                             const char *expected) {
             row(name, edit, hex(bytes), a, b, hex(expected));
@@ -204,21 +191,15 @@ private slots:
 
     void bitEdits()
     {
-        QFETCH(Edit, edit);
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, a);
-        QFETCH(int, b);
-        QFETCH(QByteArray, expected);
+        auto [edit, bytes, a, b, expected] =
+            fetch<Edit, QByteArray, int, int, QByteArray>("edit", "bytes", "a", "b", "expected");
         edit(bytes, a, b);
         QCOMPARE(bytes, expected);
     }
 
     void integers_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint32>("int32");
-        QTest::addColumn<qint32>("int16");
-        QTest::addColumn<int>("on");
+        columns<QByteArray, qint32, qint32, int>("bytes", "int32", "int16", "on");
         row("empty", QByteArray(), 0, 0, 0);
         row("one byte is unsigned", hex("fe"), 0xFE, 0xFE, 0);
         row("minus one", hex("ffffffff"), -1, -1, 1);
@@ -228,10 +209,8 @@ private slots:
 
     void integers()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(qint32, int32);
-        QFETCH(qint32, int16);
-        QFETCH(int, on);
+        const auto [bytes, int32, int16, on] =
+            fetch<QByteArray, qint32, qint32, int>("bytes", "int32", "int16", "on");
         QCOMPARE(toInt32LE(bytes), int32);
         QCOMPARE(FrameBuffer::toInt32LE(bytes), int32);
         QCOMPARE(toInt16LE(bytes), int16);
@@ -248,9 +227,7 @@ private slots:
 
     void transforms_data()
     {
-        QTest::addColumn<Transform>("transform");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected");
+        columns<Transform, QByteArray, QByteArray>("transform", "input", "expected");
         const auto add = [](const char *name, Transform t, const QByteArray &in,
                             const QByteArray &out) { row(name, t, in, out); };
         const Transform fitToTwoWords = [](const QByteArray &b) {
@@ -283,19 +260,16 @@ private slots:
 
     void transforms()
     {
-        QFETCH(Transform, transform);
-        QFETCH(QByteArray, input);
-        QFETCH(QByteArray, expected);
+        const auto [transform, input, expected] =
+            fetch<Transform, QByteArray, QByteArray>("transform", "input", "expected");
         QCOMPARE(transform(input), expected);
     }
 
     void textNumbers_data()
     {
-        QTest::addColumn<bool>("isHex");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("base"); // parseHex: the length limit
-        QTest::addColumn<qint64>("number");
-        QTest::addColumn<QByteArray>("identifier");
+        // base: for parseHex the length limit
+        columns<bool, QString, int, qint64, QByteArray>("isHex", "text", "base", "number",
+                                                        "identifier");
         const auto address = [](const char *name, const QString &text, int base, qint64 number,
                                 const char *identifier) {
             row(name, false, text, base, number, QByteArray(identifier));
@@ -319,11 +293,9 @@ private slots:
 
     void textNumbers()
     {
-        QFETCH(bool, isHex);
-        QFETCH(QString, text);
-        QFETCH(int, base);
-        QFETCH(qint64, number);
-        QFETCH(QByteArray, identifier);
+        const auto [isHex, text, base, number, identifier] =
+            fetch<bool, QString, int, qint64, QByteArray>("isHex", "text", "base", "number",
+                                                          "identifier");
         if (isHex) {
             QCOMPARE(qint64(parseHex(text, base)), number);
             return;
@@ -336,9 +308,7 @@ private slots:
 
     void frameAppends_data()
     {
-        QTest::addColumn<QByteArray>("prefix");
-        QTest::addColumn<QByteArray>("appended");
-        QTest::addColumn<Append>("append");
+        columns<QByteArray, QByteArray, Append>("prefix", "appended", "append");
         const QByteArray frame("\1AB");
         row("bytes", frame, QByteArray("\0z", 2),
             Append([](FrameBuffer &f) { return f.appendBytes(QByteArray("\0z", 2)); }));
@@ -352,9 +322,8 @@ private slots:
 
     void frameAppends()
     {
-        QFETCH(QByteArray, prefix);
-        QFETCH(QByteArray, appended);
-        QFETCH(Append, append);
+        const auto [prefix, appended, append] =
+            fetch<QByteArray, QByteArray, Append>("prefix", "appended", "append");
         FrameBuffer frame;
         Layout layout;
         if (!prefix.isEmpty()) {
@@ -370,11 +339,9 @@ private slots:
 
     void packSingleCodes_data()
     {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<QList<int>>("values");
-        QTest::addColumn<QByteArray>("expected"); // in a buffer of Fill bytes
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QByteArray>("array"); // packToByteArray
+        // expected: in a buffer of Fill bytes; array: what packToByteArray gives
+        columns<QByteArray, QList<int>, QByteArray, int, QByteArray>("format", "values", "expected",
+                                                                     "answer", "array");
         const auto add = [](const char *name, const char *format, const QList<int> &values,
                             const QByteArray &expected, int answer, const QByteArray &array) {
             row(name, QByteArray(format), values, expected, answer, array);
@@ -401,11 +368,9 @@ private slots:
 
     void packSingleCodes()
     {
-        QFETCH(QByteArray, format);
-        QFETCH(QList<int>, values);
-        QFETCH(QByteArray, expected);
-        QFETCH(int, answer);
-        QFETCH(QByteArray, array);
+        const auto [format, values, expected, answer, array] =
+            fetch<QByteArray, QList<int>, QByteArray, int, QByteArray>(
+                "format", "values", "expected", "answer", "array");
         const QList<int> v = values + QList<int>{0, 0, 0};
         const char *f = format.constData();
         QByteArray buffer = filled({});
@@ -435,9 +400,7 @@ private slots:
 
     void packRepeatForms_data()
     {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<QByteArray>("memory");
-        QTest::addColumn<QByteArray>("wire");
+        columns<QByteArray, QByteArray, QByteArray>("format", "memory", "wire");
         const QByteArray words = hostBytes<quint16>({0x0102, 0xA0B0});
         const QByteArray doubleWords = hostBytes<quint32>({0x01020304, 0xA0B0C0D0});
         row("10C", QByteArray("10C"), QByteArray("0123456789"), QByteArray("0123456789"));
@@ -448,9 +411,8 @@ private slots:
 
     void packRepeatForms()
     {
-        QFETCH(QByteArray, format);
-        QFETCH(QByteArray, memory);
-        QFETCH(QByteArray, wire);
+        const auto [format, memory, wire] =
+            fetch<QByteArray, QByteArray, QByteArray>("format", "memory", "wire");
         const char *f = format.constData();
         const int n = wire.size();
         // Between single codes the pointer takes exactly one argument slot.
@@ -479,8 +441,7 @@ private slots:
     // int can count; the bounded forms refuse any record past their size.
     void packHugeRecordsRefusedBeforeAnyCopy_data()
     {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<bool>("boundedOnly");
+        columns<QByteArray, bool>("format", "boundedOnly");
         row("double words beyond int", QByteArray("536870912N"), false);
         row("beyond int after a byte", QByteArray("x2147483647C"), false);
         row("count overflow", QByteArray("18446744073709551617C"), false);
@@ -489,8 +450,7 @@ private slots:
 
     void packHugeRecordsRefusedBeforeAnyCopy()
     {
-        QFETCH(QByteArray, format);
-        QFETCH(bool, boundedOnly);
+        const auto [format, boundedOnly] = fetch<QByteArray, bool>("format", "boundedOnly");
         const char *f = format.constData();
         char source[4] = {1, 2, 3, 4};
         char out[8] = {};
@@ -506,10 +466,8 @@ private slots:
 
     void unpackSkipsAndErrors_data()
     {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("byte"); // read by the format's "C", 0 when none is read
+        // byte: read by the format's "C", 0 when none is read
+        columns<QByteArray, int, int, int>("format", "size", "answer", "byte");
         const auto add = [](const char *name, const char *format, int size, int answer, int byte) {
             row(name, QByteArray(format), size, answer, byte);
         };
@@ -527,10 +485,8 @@ private slots:
 
     void unpackSkipsAndErrors()
     {
-        QFETCH(QByteArray, format);
-        QFETCH(int, size);
-        QFETCH(int, answer);
-        QFETCH(int, byte);
+        const auto [format, size, answer, byte] =
+            fetch<QByteArray, int, int, int>("format", "size", "answer", "byte");
         const char in[8] = {1, 2, 3, 4, 5, 6, 7, 8};
         quint8 read = 0;
         QCOMPARE(unpackFromBuffer(in, size, format.constData(), &read), answer);
@@ -551,8 +507,7 @@ private slots:
 
     void hmiPortFromDevice_data()
     {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<int>("port");
+        columns<QString, int>("device", "port");
         row("beginning with ETHERNET", QString("ETHERNET2"), 2000);
         row("only the trailing digits", QString("COM3A12"), 1012);
         row("leading zeros", QString("tty007"), 1007);
@@ -562,20 +517,15 @@ private slots:
 
     void hmiPortFromDevice()
     {
-        QFETCH(QString, device);
-        QFETCH(int, port);
+        const auto [device, port] = fetch<QString, int>("device", "port");
         QCOMPARE(DriverTools::hmiPortFromDevice(device), port);
     }
 
     void stationLookups_data()
     {
-        QTest::addColumn<Lookup>("lookup");
-        QTest::addColumn<int>("key"); // the HMI port, or the link id for Lookup::Link
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<int>("tcpPort");
-        QTest::addColumn<Entries>("before");
-        QTest::addColumn<Entries>("after");
-        QTest::addColumn<bool>("answer");
+        // key: the HMI port, or the link id for Lookup::Link
+        columns<Lookup, int, QString, int, Entries, Entries, bool>("lookup", "key", "ip", "tcpPort",
+                                                                   "before", "after", "answer");
         const QString ip10 = QStringLiteral("192.168.0.10");
         const Entries none, old{{9, 9}};
         const Lookup port = Lookup::DefaultOfPort, endpoint = Lookup::Endpoint, link = Lookup::Link;
@@ -594,13 +544,9 @@ private slots:
 
     void stationLookups()
     {
-        QFETCH(Lookup, lookup);
-        QFETCH(int, key);
-        QFETCH(QString, ip);
-        QFETCH(int, tcpPort);
-        QFETCH(Entries, before);
-        QFETCH(Entries, after);
-        QFETCH(bool, answer);
+        const auto [lookup, key, ip, tcpPort, before, after, answer] =
+            fetch<Lookup, int, QString, int, Entries, Entries, bool>(
+                "lookup", "key", "ip", "tcpPort", "before", "after", "answer");
         Entries list = before;
         int linkId = -7;
         quint8 stationId = 99;
