@@ -553,7 +553,7 @@ private slots:
         loader.setPromptFormat(true);
         L seen;
         QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
+        connect(&answer, &QTimer::timeout, [&, ok = ok] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 seen << box->windowTitle() << box->text() << box->informativeText()
                      << (box->defaultButton() == box->button(QMessageBox::Cancel) ? "Cancel" : "?");
