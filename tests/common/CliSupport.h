@@ -101,6 +101,15 @@ inline Result run(const QStringList &arguments, int timeoutMs = 60000,
 
 } // namespace CliProcess
 
+// Fails the test, showing both streams, unless the run `result` finished with exit code `code`.
+#define VERIFY_EXIT(result, code)                                                                  \
+    QVERIFY2((result).finished && (result).exitCode == (code), (result).describe())
+// Declares result as the run given after the code (CliProcess::run(...) etc.) and verifies its
+// exit code as VERIFY_EXIT does.
+#define RUN_EXPECTING(result, code, ...)                                                           \
+    const CliProcess::Result result = __VA_ARGS__;                                                 \
+    VERIFY_EXIT(result, code)
+
 namespace ProgramFiles {
 
 // The header row followed by the rows of segments 1..segments of a demo program (1 to 3), as a

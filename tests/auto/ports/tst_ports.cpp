@@ -33,12 +33,13 @@ struct SocketLine
     int peer = -1;
     std::unique_ptr<LinePort> port;
 
-    SocketLine()
+    explicit SocketLine(int readTimeoutMs)
     {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
             return;
         port.reset(new LinePort(fds[0], LinePort::Kind::Socket, QStringLiteral("pair")));
+        port->setReadTimeout(readTimeoutMs);
         peer = fds[1];
     }
     ~SocketLine()
@@ -105,9 +106,8 @@ private slots:
         QFETCH(int, timeoutMs);
         QFETCH(bool, close);
         QFETCH(QByteArray, expected);
-        SocketLine line;
+        SocketLine line(timeoutMs);
         QVERIFY(line.port);
-        line.port->setReadTimeout(timeoutMs);
         std::thread controller([&] {
             for (int i = 0; i < bursts.size(); ++i) {
                 if (i > 0)
@@ -150,9 +150,8 @@ private slots:
         QFETCH(int, key);
         QFETCH(QVariant, value);
         QFETCH(bool, discards);
-        SocketLine line;
+        SocketLine line(100);
         QVERIFY(line.port);
-        line.port->setReadTimeout(100);
         const QByteArray stale = reply("0100X00XFR,1,1,0096");
         line.send(stale + stale);
         // A read hands over at most the length asked for, and never more than one reply.
@@ -175,9 +174,8 @@ private slots:
         // A controller that echoes every frame (itself a well-formed reply); two threads exchange
         // at once, as the host's threads and the plugin's worker do. Every read gets a whole reply,
         // and every reply is taken exactly once.
-        SocketLine line;
+        SocketLine line(5000);
         QVERIFY(line.port);
-        line.port->setReadTimeout(5000);
         std::atomic<bool> done{false};
         std::thread controller([&] {
             char chunk[256];
@@ -337,17 +335,15 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error"); // empty: taken, and written back the same
-        QTest::newRow("converter by v6 address") << "tcp:[fe80::1]:4001"
-                                                 << "";
-        QTest::newRow("port number too big") << "tcp:host:65536"
-                                             << "PORTNUMBER";
-        QTest::newRow("port number text") << "tcp:host:http"
-                                          << "PORTNUMBER";
-        QTest::newRow("empty") << ""
-                               << "needs a value";
+        auto row = [](const char *name, const char *text, const char *error) {
+            QTest::newRow(name) << QString(text) << QString(error);
+        };
+        row("converter by v6 address", "tcp:[fe80::1]:4001", "");
+        row("port number too big", "tcp:host:65536", "PORTNUMBER");
+        row("port number text", "tcp:host:http", "PORTNUMBER");
+        row("empty", "", "needs a value");
         // The simulated controller's port belongs to the simulator; the factory says why not.
-        QTest::newRow("simulated controller") << "sim"
-                                              << "not a line";
+        row("simulated controller", "sim", "not a line");
     }
 
     void portAddress()
