@@ -7,13 +7,7 @@
 #include "BackupManifest.h"
 #include "CliSupport.h"
 #include "ProgramList.h"
-#include "TestFiles.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using CliProcess::words;
@@ -170,11 +164,10 @@ private slots:
 
         for (const QString &port : {pty.where(), tcp.where()}) {
             // Each controller's backup in a directory named after its port.
-            QString name = port;
-            name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")),
-                         QStringLiteral("_"));
-            while (name.startsWith(QLatin1Char('_')))
-                name.remove(0, 1);
+            const QString name = QString(port)
+                                     .replace(QRegularExpression("[^A-Za-z0-9._-]"), "_")
+                                     .remove(QRegularExpression("^_+"));
+
             QCOMPARE(TestFiles::read(dir + '/' + name + "/PROG_3.txt"),
                      TestFiles::read(m_backup + "/PROG_3.txt"));
             QVERIFY2(run.err.contains(QStringLiteral("[%1] dcp30: program 3: ").arg(port)),

@@ -14,16 +14,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDockWidget>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -35,6 +32,11 @@
 #define SHOW_WINDOW(window)                                                                        \
     OPEN_WINDOW(window);                                                                           \
     window.show()
+// The same, connected through its controller panel (named panel) to the built-in simulated one.
+#define CONNECTED_WINDOW(window, panel)                                                            \
+    SHOW_WINDOW(window);                                                                           \
+    ControllerPanel *panel = window.controllerPanel();                                             \
+    QVERIFY(connectSim(panel))
 
 namespace {
 
@@ -78,12 +80,13 @@ void typeInto(QTableView *table, int row, int column, const QString &text)
     QCoreApplication::processEvents();
 }
 
-QStringList listed(const QListWidget *list)
+// The texts of the list's entries that start with "Program: " (the loader's warnings).
+QStringList programWarnings(const QListWidget *list)
 {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
         texts << list->item(i)->text();
-    return texts;
+    return texts.filter(QRegularExpression("^Program: "));
 }
 
 // Waits for the panel's operation to end; its outcome, or false when it did not end in time.
@@ -117,29 +120,26 @@ private slots:
     void invalidCellIsMarkedAndListed_data()
     {
         QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("invalid"); // typed first, then valid
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("invalid");
-        QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("valid");
-        QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
-                                                  << "SP1 [2000] is out of range (-200 ~ 1300)."
-                                                  << "1300";
+        QTest::addColumn<QString>("message"); // the problem invalid makes
+        QTest::newRow("SP1 above the high limit") << 2 << "2000" << 1 << "1300"
+                                                  << "SP1 [2000] is out of range (-200 ~ 1300).";
         // Segment 1 too: its problems are marked like any other segment's.
-        QTest::newRow("SP1 below the low limit") << 0 << 1 << "-201"
-                                                 << "SP1 [-201] is out of range (-200 ~ 1300)."
-                                                 << "-200";
-        QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
-                                       << "PID1 [9] is out of range (0 ~ 8)."
-                                       << "8";
+        QTest::newRow("SP1 below the low limit") << 0 << "-201" << 1 << "-200"
+                                                 << "SP1 [-201] is out of range (-200 ~ 1300).";
+        QTest::newRow("PID1 beyond 8") << 1 << "9" << 19 << "8"
+                                       << "PID1 [9] is out of range (0 ~ 8).";
     }
 
     void invalidCellIsMarkedAndListed()
     {
         QFETCH(int, row);
-        QFETCH(int, column);
         QFETCH(QString, invalid);
-        QFETCH(QString, message);
+        QFETCH(int, column);
         QFETCH(QString, valid);
+        QFETCH(QString, message);
         SHOW_WINDOW(window);
         QCOMPARE(window.problemList()->count(), 0);
 
@@ -391,8 +391,7 @@ private slots:
         SHOW_WINDOW(window);
         typeInto(window.table(), 0, 1, QStringLiteral("500"));
         QTimer::singleShot(0, [button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box)
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 box->button(QMessageBox::StandardButton(button))->click();
         });
         QCOMPARE(window.close(), closed);
@@ -415,12 +414,11 @@ private slots:
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &drop);
         QCOMPARE(window.fileName(), shortRow);
-        const QStringList warnings =
-            listed(window.problemList()).filter(QRegularExpression("^Program: "));
+        const QStringList warnings = programWarnings(window.problemList());
         QVERIFY(!warnings.isEmpty());
         typeInto(window.table(), 0, 1, QStringLiteral("500"));
         QVERIFY(window.isModified());
-        QCOMPARE(listed(window.problemList()).filter(QRegularExpression("^Program: ")), warnings);
+        QCOMPARE(programWarnings(window.problemList()), warnings);
     }
 
     void missingFileIsRefused()
@@ -451,9 +449,7 @@ private slots:
         QFETCH(bool, write);
         QFETCH(int, program);
         QFETCH(int, segments);
-        SHOW_WINDOW(window);
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         const QList<QStringList> opened = window.model()->table();
         int ticks = 0;
         QTimer ticker;
@@ -473,16 +469,13 @@ private slots:
         QCOMPARE(window.model()->rowCount(), segments);
         QCOMPARE(window.model()->cell(segments - 1, 0), QStringLiteral("SEG%1").arg(segments));
         // A program read is a new document that is not saved anywhere yet.
-        QVERIFY(window.fileName().isEmpty());
-        QVERIFY(window.isModified());
+        QVERIFY(window.fileName().isEmpty() && window.isModified());
         QVERIFY(!panel->logDock()->isVisible());
     }
 
     void writeRefusedWhileProblemShown()
     {
-        SHOW_WINDOW(window);
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         typeInto(window.table(), 1, 1, QStringLiteral("2000"));
         QCOMPARE(window.problemList()->count(), 1);
         QSignalSpy done(panel, &ControllerPanel::finished);
@@ -500,9 +493,7 @@ private slots:
 
     void cancelLeavesNoFileOpen()
     {
-        SHOW_WINDOW(window);
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         QVERIFY(panel->readProgram(1));
         // Cancelled while the controller's file is open: a segment has been read.
         QTRY_VERIFY_WITH_TIMEOUT(panel->progressBar()->value() > 0, 30000);

@@ -8,8 +8,6 @@
 #include "PtyPair.h"
 #include "SerialSettings.h"
 
-#include <QSet>
-#include <QThread>
 #include <QtTest>
 
 #include <atomic>
@@ -165,8 +163,7 @@ private slots:
         QCOMPARE(readAll(*line.port), discards ? fresh : stale);
         // A discard notices a connection the controller has closed.
         ::shutdown(line.peer, SHUT_RDWR);
-        QVERIFY(line.port->setOption(12, 0));
-        QVERIFY(line.port->isDisconnected());
+        QVERIFY(line.port->setOption(12, 0) && line.port->isDisconnected());
     }
 
     void callersOnSeveralThreads()
@@ -199,8 +196,8 @@ private slots:
                 replies[id] << readAll(*line.port);
             }
         };
-        std::thread first(caller, 0);
-        std::thread second(caller, 1);
+        std::thread first(caller, 0), second(caller, 1);
+
         first.join();
         second.join();
         done.store(true);
@@ -236,8 +233,7 @@ private slots:
         QCOMPARE(readAll(*port), QByteArray());
         QVERIFY2(clock.elapsed() < 450, qPrintable(QString::number(clock.elapsed())));
         // A second user of the same line would garble both conversations.
-        SerialSettings settings;
-        QCOMPARE(PortFactory::openSerial(pty.name(), settings, &error), -1);
+        QCOMPARE(PortFactory::openSerial(pty.name(), SerialSettings(), &error), -1);
         QCOMPARE(error, QStringLiteral("%1 is in use by another program").arg(pty.name()));
 
         termios tio;
