@@ -123,8 +123,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, message);
         QFETCH(int, restored);
-        const QString dir =
-            m_work.filePath(QStringLiteral("refused-%1").arg(QTest::currentDataTag()));
+        const QString dir = m_work.filePath(QString("refused-") + QTest::currentDataTag());
         QVERIFY(QDir().mkpath(dir));
         for (const QString &name : QDir(m_backup).entryList(QDir::Files))
             QVERIFY(QFile::copy(m_backup + '/' + name, dir + '/' + name));
