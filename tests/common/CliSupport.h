@@ -36,31 +36,24 @@ struct Result
     {
         QStringList values;
         const QString prefix = label + QStringLiteral(": ");
-        for (const QString &line : out.split(QLatin1Char('\n'))) {
+        for (const QString &line : out.split(QLatin1Char('\n')))
             if (line.startsWith(prefix))
                 values << line.mid(prefix.size());
-        }
         return values;
     }
     // For failure messages: exit code and both streams.
     QByteArray describe() const
     {
         return QStringLiteral("finished %1, exit %2\n--- stdout:\n%3\n--- stderr:\n%4")
-            .arg(finished)
-            .arg(exitCode)
-            .arg(out, err)
+            .arg(QString::number(finished), QString::number(exitCode), out, err)
             .toUtf8();
     }
 };
 
-inline QString appDir()
-{
-    return QCoreApplication::applicationDirPath();
-}
-
+// The tool built next to the test.
 inline QString binary()
 {
-    return appDir() + QStringLiteral("/dcp30");
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/dcp30");
 }
 
 // The words of a command line written as one text, split at spaces (no quoting).
@@ -101,6 +94,15 @@ inline Result run(const QStringList &arguments, int timeoutMs = 60000,
 
 } // namespace CliProcess
 
+// Fails the test, showing both streams, unless the run `result` finished with exit code `code`.
+#define VERIFY_EXIT(result, code)                                                                  \
+    QVERIFY2((result).finished && (result).exitCode == (code), (result).describe())
+// Declares result as the run given after the code (CliProcess::run(...) etc.) and verifies its
+// exit code as VERIFY_EXIT does.
+#define RUN_EXPECTING(result, code, ...)                                                           \
+    const CliProcess::Result result = __VA_ARGS__;                                                 \
+    VERIFY_EXIT(result, code)
+
 namespace ProgramFiles {
 
 // The header row followed by the rows of segments 1..segments of a demo program (1 to 3), as a
@@ -112,17 +114,14 @@ inline QList<QStringList> demoRows(int program, int segments)
 
 inline bool save(const QList<QStringList> &rows, const QString &fileName)
 {
-    KCSVSaver saver;
-    return saver.saveFile(rows, fileName);
+    return KCSVSaver().saveFile(rows, fileName);
 }
 
 // The rows of a program CSV file, header first; empty when it cannot be loaded.
 inline QList<QStringList> load(const QString &fileName)
 {
     KCSVLoader loader;
-    if (!loader.openFile(fileName))
-        return {};
-    return loader.loadedData();
+    return loader.openFile(fileName) ? loader.loadedData() : QList<QStringList>();
 }
 
 // An error log's entries: its text split at CR LF (the log's line ends).
@@ -139,11 +138,7 @@ inline QStringList logLines(const QString &fileName)
 class ToolProcess
 {
 public:
-    ~ToolProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            stop(SIGTERM);
-    }
+    ~ToolProcess() { stop(SIGTERM); }
 
     // Starts the tool with arguments in directory (default: CliProcess::workDir()).
     void run(const QStringList &arguments, const QString &directory = QString())
@@ -161,9 +156,8 @@ public:
         while (!m_process.canReadLine() && !deadline.hasExpired() &&
                m_process.state() == QProcess::Running)
             m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        if (!m_process.canReadLine())
-            return false;
-        m_where = QString::fromUtf8(m_process.readLine()).trimmed();
+        if (m_process.canReadLine())
+            m_where = QString::fromUtf8(m_process.readLine()).trimmed();
         return !m_where.isEmpty();
     }
     QString where() const { return m_where; }
@@ -187,11 +181,8 @@ public:
             signal(signalNumber);
         return wait(10000);
     }
-    QString errorOutput()
-    {
-        m_err += m_process.readAllStandardError();
-        return QString::fromUtf8(m_err);
-    }
+    // Everything on stderr so far.
+    QString errorOutput() { return QString::fromUtf8(m_err += m_process.readAllStandardError()); }
 
 private:
     QProcess m_process;

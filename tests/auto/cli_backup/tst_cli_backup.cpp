@@ -7,13 +7,7 @@
 #include "BackupManifest.h"
 #include "CliSupport.h"
 #include "ProgramList.h"
-#include "TestFiles.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using CliProcess::words;
@@ -53,7 +47,7 @@ private slots:
         // The directory does not exist yet: the backup makes it.
         m_backup = m_work.filePath(QStringLiteral("demo"));
         m_backupRun = backup(m_backup, "3-4", m_demo.where());
-        QVERIFY2(m_backupRun.finished && m_backupRun.exitCode == 0, m_backupRun.describe());
+        VERIFY_EXIT(m_backupRun, 0);
     }
 
     void demoBackup()
@@ -90,14 +84,13 @@ private slots:
     {
         ToolProcess target;
         QVERIFY(target.start(words("--pty")));
-        const CliProcess::Result restore =
+        RUN_EXPECTING(
+            restore, 0,
             CliProcess::run({"restore", "--dir", m_backup, "--port", target.where(), "--verify"},
-                            120000, m_work.path());
-        QVERIFY2(restore.exitCode == 0, restore.describe());
+                            120000, m_work.path()));
         QCOMPARE(restore.labelled(QStringLiteral("verified")).size(), 1);
         const QString again = m_work.filePath(QStringLiteral("again"));
-        const CliProcess::Result run = backup(again, "3-4", target.where());
-        QVERIFY2(run.exitCode == 0, run.describe());
+        RUN_EXPECTING(run, 0, backup(again, "3-4", target.where()));
         QCOMPARE(TestFiles::read(again + "/PROG_3.txt"), TestFiles::read(m_backup + "/PROG_3.txt"));
         QVERIFY(!QFile::exists(again + "/PROG_4.txt"));
     }
@@ -105,26 +98,22 @@ private slots:
     void refusals_data()
     {
         QTest::addColumn<QString>("change"); // what is done to a copy of the demo backup
-        QTest::addColumn<QString>("options");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("options");
         QTest::addColumn<int>("restored");
-        QTest::newRow("changed file") << "edit 3"
-                                      << "--programs 3" << 1 << "does not match its SHA-256" << 0;
-        QTest::newRow("changed file, forced") << "edit 3"
-                                              << "--programs 3 --force" << 0 << "" << 1;
+        QTest::addColumn<QString>("message");
+        QTest::newRow("changed file")
+            << "edit 3" << 1 << "--programs 3" << 0 << "does not match its SHA-256";
+        QTest::newRow("changed file, forced") << "edit 3" << 0 << "--programs 3 --force" << 1 << "";
         QTest::newRow("program not in the backup")
-            << ""
-            << "--programs 7" << 1 << "holds no program 7" << 0;
+            << "" << 1 << "--programs 7" << 0 << "holds no program 7";
         QTest::newRow("program without segment 1")
-            << ""
-            << "--programs 4" << 1 << "it had no segment 1" << 0;
-        QTest::newRow("broken manifest") << "break manifest"
-                                         << "" << 1 << "is not a backup manifest" << 0;
-        QTest::newRow("file outside the backup") << "foreign file"
-                                                 << "" << 1 << "not a program of a backup" << 0;
-        QTest::newRow("no such directory") << "remove"
-                                           << "" << 3 << "no such directory" << 0;
+            << "" << 1 << "--programs 4" << 0 << "it had no segment 1";
+        QTest::newRow("broken manifest")
+            << "break manifest" << 1 << "" << 0 << "is not a backup manifest";
+        QTest::newRow("file outside the backup")
+            << "foreign file" << 1 << "" << 0 << "not a program of a backup";
+        QTest::newRow("no such directory") << "remove" << 3 << "" << 0 << "no such directory";
     }
 
     void refusals()
@@ -134,8 +123,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, message);
         QFETCH(int, restored);
-        const QString dir =
-            m_work.filePath(QStringLiteral("refused-%1").arg(QTest::currentDataTag()));
+        const QString dir = m_work.filePath(QString("refused-") + QTest::currentDataTag());
         QVERIFY(QDir().mkpath(dir));
         for (const QString &name : QDir(m_backup).entryList(QDir::Files))
             QVERIFY(QFile::copy(m_backup + '/' + name, dir + '/' + name));
@@ -153,9 +141,10 @@ private slots:
         } else if (change == QLatin1String("remove")) {
             QVERIFY(QDir(dir).removeRecursively());
         }
-        const CliProcess::Result run = CliProcess::run(
-            QStringList{"restore", "--dir", dir, "--quiet"} + words(options), 60000, m_work.path());
-        QVERIFY2(run.finished && run.exitCode == exitCode, run.describe());
+        RUN_EXPECTING(
+            run, exitCode,
+            CliProcess::run(QStringList{"restore", "--dir", dir, "--quiet"} + words(options), 60000,
+                            m_work.path()));
         QVERIFY2(run.err.contains(message), run.describe());
         QCOMPARE(run.labelled(QStringLiteral("restored")).size(), restored);
     }
@@ -167,18 +156,17 @@ private slots:
         QVERIFY(pty.start(words("--pty")));
         QVERIFY(tcp.start(words("--tcp 0")));
         const QString dir = m_work.filePath(QStringLiteral("several"));
-        const CliProcess::Result run =
-            CliProcess::run({"backup", "--dir", dir, "--programs", "3", "--port", pty.where(),
-                             "--port=" + tcp.where()},
-                            120000, m_work.path());
-        QVERIFY2(run.exitCode == 0, run.describe());
+        RUN_EXPECTING(run, 0,
+                      CliProcess::run({"backup", "--dir", dir, "--programs", "3", "--port",
+                                       pty.where(), "--port=" + tcp.where()},
+                                      120000, m_work.path()));
+
         for (const QString &port : {pty.where(), tcp.where()}) {
             // Each controller's backup in a directory named after its port.
-            QString name = port;
-            name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")),
-                         QStringLiteral("_"));
-            while (name.startsWith(QLatin1Char('_')))
-                name.remove(0, 1);
+            const QString name = QString(port)
+                                     .replace(QRegularExpression("[^A-Za-z0-9._-]"), "_")
+                                     .remove(QRegularExpression("^_+"));
+
             QCOMPARE(TestFiles::read(dir + '/' + name + "/PROG_3.txt"),
                      TestFiles::read(m_backup + "/PROG_3.txt"));
             QVERIFY2(run.err.contains(QStringLiteral("[%1] dcp30: program 3: ").arg(port)),
@@ -188,27 +176,24 @@ private slots:
 
     void badArguments_data()
     {
-        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        QTest::newRow("backup without --dir") << "backup --programs 1"
-                                              << "--dir DIR is required";
-        QTest::newRow("program 20") << "restore --dir x --programs 1,20"
-                                    << "\"20\" is not";
-        QTest::newRow("same port twice") << "backup --dir x --port /dev/ttyS1 --port /dev/ttyS1"
-                                         << "is given twice";
+        QTest::newRow("backup without --dir")
+            << words("backup --programs 1") << "--dir DIR is required";
+        QTest::newRow("program 20") << words("restore --dir x --programs 1,20") << "\"20\" is not";
+        QTest::newRow("same port twice")
+            << words("backup --dir x --port /dev/ttyS1 --port /dev/ttyS1") << "is given twice";
         QTest::newRow("ports sharing a directory")
-            << "backup --dir x --port /dev/a:b --port /dev/a_b"
+            << words("backup --dir x --port /dev/a:b --port /dev/a_b")
             << "shares its directory name";
-        QTest::newRow("ports with an argument") << "ports x"
-                                                << "unexpected argument";
+        QTest::newRow("ports with an argument") << words("ports x") << "unexpected argument";
     }
 
     void badArguments()
     {
-        QFETCH(QString, arguments);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, message);
-        const CliProcess::Result run = CliProcess::run(words(arguments), 30000, m_work.path());
-        QVERIFY2(run.finished && run.exitCode == 2, run.describe());
+        RUN_EXPECTING(run, 2, CliProcess::run(arguments, 30000, m_work.path()));
         QVERIFY2(run.err.contains(message), run.describe());
         QVERIFY(!QFile::exists(m_work.filePath(QStringLiteral("x"))));
     }

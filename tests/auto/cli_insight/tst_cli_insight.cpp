@@ -5,13 +5,11 @@
 // says.
 
 #include "CliSupport.h"
-#include "TestFiles.h"
 
 #include <QImage>
-#include <QProcessEnvironment>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
+
+using CliProcess::words;
 
 namespace {
 
@@ -59,15 +57,14 @@ private slots:
         QTest::addColumn<QList<QStringList>>("rows");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QStringList>("lines"); // stdout; none: the file is valid
-        QTest::addColumn<QString>("summary");   // on stderr when the file is valid
+        QTest::addColumn<QString>("summary");   // on stderr
 
         const QStringList given{"--sp-limits", "0,1300", "--event-types", "0,50,8"};
         QTest::newRow("valid, ranges from the controller")
             << demo(3) << QStringList{} << QStringList{}
             << "segments 1 to 3 are valid (SP1 -200 to 1300, event types 0, 50, 8)";
         QTest::newRow("valid, fewer segments than rows, ranges given")
-            << demo(3)
-            << QStringList{"--segments", "1", "--sp-limits", "0,700", "--event-types", "0,50,9"}
+            << demo(3) << words("--segments 1 --sp-limits 0,700 --event-types 0,50,9")
             << QStringList{} << "segments 1 to 1 are valid (SP1 0 to 700, event types 0, 50, 9)";
         // Every segment is refused, which a write logs with one more line.
         QStringList allRefused{"Program 1:"};
@@ -108,15 +105,10 @@ private slots:
         QFETCH(QString, summary);
         const QString file = saved(QStringLiteral("program.txt"), rows);
         QVERIFY(!file.isEmpty());
-        const CliProcess::Result result = CliProcess::run(QStringList{"validate", file} + options);
-        QVERIFY2(result.finished && result.exitCode == (lines.isEmpty() ? 0 : 1),
-                 result.describe());
-        if (lines.isEmpty()) {
-            QVERIFY(result.out.isEmpty());
-            QVERIFY2(result.err.contains(summary), result.describe());
-        } else {
-            QCOMPARE(result.out, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
-        }
+        RUN_EXPECTING(result, lines.isEmpty() ? 0 : 1,
+                      CliProcess::run(QStringList{"validate", file} + options));
+        QCOMPARE(result.out, lines.isEmpty() ? QString() : lines.join('\n') + QLatin1Char('\n'));
+        QVERIFY2(result.err.contains(summary), result.describe());
     }
 
     void notAProgramFile_data()
@@ -146,9 +138,9 @@ private slots:
         QVERIFY(TestFiles::write(file, bytes));
         if (bytes.isEmpty())
             QVERIFY(QFile(file).resize(10 * 1024 * 1024 + 1));
-        const CliProcess::Result result =
-            CliProcess::run({"validate", file, "--sp-limits", "0,10", "--event-types", "0,0,0"});
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        RUN_EXPECTING(
+            result, exitCode,
+            CliProcess::run({"validate", file, "--sp-limits", "0,10", "--event-types", "0,0,0"}));
         QVERIFY(result.out.isEmpty());
         for (const QString &text : found)
             QVERIFY2(result.err.contains(text), result.describe());
@@ -164,28 +156,20 @@ private slots:
         QTest::addColumn<QString>("cell");     // its text, marks included
         QTest::addColumn<QString>("footnote"); // a line of the problem list; empty: none
 
-        const QStringList given{"--sp-limits", "-200,1300", "--event-types", "0,50,8"};
-        QTest::newRow("valid, ranges from the controller")
-            << demo(8) << QStringList{} << 0 << "TIME"
-            << "SEG4"
-            << "4:00"
-            << "";
-        QTest::newRow("SP1 above the given limit")
-            << demo(8) << QStringList{"--sp-limits", "0,500", "--event-types", "0,50,8"} << 1
-            << "SP1"
-            << "SEG3"
-            << "620!1"
-            << "!1  SEG3 SP1: SP1 [620] is out of range (0 ~ 500).";
-        QTest::newRow("event range unknown without a controller")
-            << demo(3, 1, 3, "-5000") << QStringList{"--port", "/nonexistent/tty"} << 0 << "EV1"
-            << "SEG1"
-            << "-5000/-"
-            << "";
-        QTest::newRow("more segments than rows")
-            << demo(2) << (given + QStringList{"--segments", "3"}) << 1 << "Seg"
-            << "SEG3"
-            << "SEG3!1"
-            << "SEG3: Segment 3 has no data in the csv file.";
+        auto row = [](const char *name, const QList<QStringList> &rows, const QString &options,
+                      int exitCode, const char *title, const char *label, const char *cell,
+                      const char *footnote) {
+            QTest::newRow(name) << rows << words(options) << exitCode << title << label << cell
+                                << footnote;
+        };
+        row("valid, ranges from the controller", demo(8), "", 0, "TIME", "SEG4", "4:00", "");
+        row("SP1 above the given limit", demo(8), "--sp-limits 0,500 --event-types 0,50,8", 1,
+            "SP1", "SEG3", "620!1", "!1  SEG3 SP1: SP1 [620] is out of range (0 ~ 500).");
+        row("event range unknown without a controller", demo(3, 1, 3, "-5000"),
+            "--port /nonexistent/tty", 0, "EV1", "SEG1", "-5000/-", "");
+        row("more segments than rows", demo(2),
+            "--sp-limits -200,1300 --event-types 0,50,8 --segments 3", 1, "Seg", "SEG3", "SEG3!1",
+            "SEG3: Segment 3 has no data in the csv file.");
     }
 
     void show()
@@ -199,19 +183,17 @@ private slots:
         QFETCH(QString, footnote);
         const QString file = saved(QStringLiteral("PROG_1.txt"), rows);
         QVERIFY(!file.isEmpty());
-        const CliProcess::Result result = CliProcess::run(QStringList{"show", file} + options);
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        RUN_EXPECTING(result, exitCode, CliProcess::run(QStringList{"show", file} + options));
         const QStringList lines = result.out.split(QLatin1Char('\n'));
-        QVERIFY2(lines.first().startsWith("PROG_1.txt: program 1"), result.describe());
-        QVERIFY2(result.out.contains("Tag ANNEAL01"), result.describe());
+        QVERIFY2(lines.first().startsWith("PROG_1.txt: program 1") &&
+                     result.out.contains("Tag ANNEAL01"),
+                 result.describe());
         if (rows.size() == 9)
             QVERIFY2(result.out.contains("Run time 14:15 (855 min)"), result.describe());
         QVERIFY2(!result.out.contains("\x1b["), "no colour when stdout is not a terminal");
         QCOMPARE(cellUnder(lines, title, label), cell);
-        if (footnote.isEmpty())
-            QVERIFY2(result.out.contains("\nNo problems.\n"), result.describe());
-        else
-            QVERIFY2(result.out.contains(footnote), result.describe());
+        QVERIFY2(result.out.contains(footnote.isEmpty() ? "\nNo problems.\n" : footnote),
+                 result.describe());
         if (options.contains("/nonexistent/tty"))
             QVERIFY2(result.out.contains("event types unknown (event ranges not checked)") &&
                          result.err.contains("/nonexistent/tty"),
@@ -227,12 +209,11 @@ private slots:
         QTest::addColumn<bool>("bareEnvironment"); // no display and no platform named
 
         QTest::newRow("smaller, no display set")
-            << demo(8) << QStringList{"--width", "640", "--height", "400"} << QSize(640, 400)
-            << false << true;
+            << demo(8) << words("--width 640 --height 400") << QSize(640, 400) << false << true;
+
         // Failing segments are marked by the ranges given, or by the row alone without them.
         QTest::newRow("SP1 above the limit in segments 3 and 4")
-            << demo(8) << QStringList{"--sp-limits", "0,500", "--event-types", "0,50,8",
-                                      "--width",     "1000",  "--height",      "600"}
+            << demo(8) << words("--sp-limits 0,500 --event-types 0,50,8 --width 1000 --height 600")
             << QSize(1000, 600) << true << false;
         QTest::newRow("PID group out of range, ranges not given")
             << demo(8, 2, 19, "9") << QStringList{} << QSize(1200, 700) << true << false;
@@ -247,20 +228,16 @@ private slots:
         QFETCH(bool, bareEnvironment);
         const QString file = saved(QStringLiteral("PROG_1.txt"), rows);
         const QString picture = m_dir.filePath(QStringLiteral("profile.png"));
-        QProcess process;
-        if (bareEnvironment) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-                environment.remove(QLatin1String(name));
-            process.setProcessEnvironment(environment);
-        }
-        process.start(CliProcess::binary(), QStringList{"plot", file, "--out", picture} + options);
-        QVERIFY(process.waitForFinished(60000));
-        const QByteArray err = process.readAllStandardError();
-        QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, err);
-        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), "picture: " + picture + "\n");
-        QCOMPARE(err.contains("marked in red"), marked);
-
+        // The tool run by env, which can drop the variables that name a display or a platform.
+        const QStringList bare =
+            words(bareEnvironment ? "-u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY" : "");
+        RUN_EXPECTING(
+            result, 0,
+            CliProcess::run(
+                bare + QStringList{CliProcess::binary(), "plot", file, "--out", picture} + options,
+                60000, QString(), QStringLiteral("/usr/bin/env")));
+        QCOMPARE(result.out, "picture: " + picture + "\n");
+        QCOMPARE(result.err.contains("marked in red"), marked);
         QCOMPARE(QImage(picture).size(), size);
     }
 
@@ -272,13 +249,11 @@ private slots:
         const QString old = m_dir.filePath(QStringLiteral("old.png"));
         QVERIFY(TestFiles::write(old, "old picture"));
         const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
-        const CliProcess::Result result =
-            CliProcess::run({"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", CliProcess::binary(),
-                             "plot", file, "--out", old},
-                            60000, QString(), QStringLiteral("/bin/sh"));
-        QVERIFY2(result.finished && result.exitCode == 3, result.describe());
-        QVERIFY2(result.err.contains("Cannot write"), result.describe());
-        QVERIFY(result.out.isEmpty());
+        RUN_EXPECTING(result, 3,
+                      CliProcess::run({"-c", "ulimit -f 1 && exec \"$0\" \"$@\"",
+                                       CliProcess::binary(), "plot", file, "--out", old},
+                                      60000, QString(), QStringLiteral("/bin/sh")));
+        QVERIFY2(result.err.contains("Cannot write") && result.out.isEmpty(), result.describe());
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QCOMPARE(TestFiles::read(old), "old picture");
     }
@@ -316,9 +291,8 @@ private slots:
         for (int i = 0; i < texts.size(); ++i)
             copy[changed.at(2 * i)][changed.at(2 * i + 1)] = texts.at(i);
         QVERIFY(!saved("copy.txt", copy).isEmpty());
-        const CliProcess::Result result =
-            CliProcess::run({"diff", "left.txt", right}, 60000, m_dir.path());
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        RUN_EXPECTING(result, exitCode,
+                      CliProcess::run({"diff", "left.txt", right}, 60000, m_dir.path()));
         QStringList out = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         out.sort();
         QCOMPARE(out, lines);
@@ -355,9 +329,9 @@ private slots:
         const QString saved = outDir + QStringLiteral("/program.csv");
         QVERIFY2(QFile::exists(saved), calc.describe());
         QCOMPARE(ProgramFiles::load(saved), rows);
-        const CliProcess::Result validate = CliProcess::run(
-            {"validate", saved, "--sp-limits", "-200,1300", "--event-types", "0,50,8"});
-        QVERIFY2(validate.finished && validate.exitCode == 0, validate.describe());
+        RUN_EXPECTING(validate, 0,
+                      CliProcess::run({"validate", saved, "--sp-limits", "-200,1300",
+                                       "--event-types", "0,50,8"}));
     }
 
 private:

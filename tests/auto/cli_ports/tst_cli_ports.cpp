@@ -9,10 +9,6 @@
 #include "SimulatorServer.h"
 #include "TagCommand.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 class tst_CliPorts : public QObject
@@ -78,8 +74,7 @@ private slots:
     {
         QFETCH(int, percent);
         QFETCH(QString, line);
-        const ProgressBar bar(QStringLiteral("Reading program 3"), false, 10);
-        QCOMPARE(bar.render(percent), line);
+        QCOMPARE(ProgressBar(QStringLiteral("Reading program 3"), false, 10).render(percent), line);
     }
 
     void simulatorLinkKeepsReplyOrder()
@@ -92,13 +87,11 @@ private slots:
             qPrintable(error));
         SimulatorServer server(plan);
         QList<QByteArray> sent;
-        SimulatorLink link(
-            &server,
-            [&sent](const QByteArray &bytes) {
-                sent << bytes;
-                return qint64(bytes.size());
-            },
-            QStringLiteral("test"));
+        // Every reply is taken whole.
+        auto send = [&sent](const QByteArray &bytes) {
+            return qint64((sent << bytes).last().size());
+        };
+        SimulatorLink link(&server, send, QStringLiteral("test"));
 
         ControllerSimulator reference;
         QByteArray expected;

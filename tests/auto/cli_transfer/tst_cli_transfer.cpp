@@ -5,14 +5,9 @@
 // it shows that the options reached the plugin.
 
 #include "CliSupport.h"
-#include "TestFiles.h"
 
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <csignal>
 
 #include <sys/mount.h>
 
@@ -80,12 +75,10 @@ private slots:
         const QString plainFile = m_dir.filePath(QStringLiteral("plain.txt"));
         QVERIFY(TestFiles::write(plainFile, QByteArray()));
         // A port nobody listens on: taken from the system, then given back.
-        quint16 closedPort = 0;
-        {
-            QTcpServer server;
-            QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-            closedPort = server.serverPort();
-        }
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const quint16 closedPort = server.serverPort();
+        server.close();
         const QString missing = m_dir.filePath("missing.txt");
         const QStringList readArgs = words(read);
         row("no such device", readArgs + words("--port /dev/nonexistent0"), 3, "",
@@ -115,8 +108,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
-        const CliProcess::Result result = CliProcess::run(arguments);
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        RUN_EXPECTING(result, exitCode, CliProcess::run(arguments));
         QVERIFY2(out.isEmpty() ? result.out.isEmpty() : result.out.startsWith(out),
                  result.describe());
         // The first line with its line end, so that a reason ending in "\n" is the whole line.
@@ -159,18 +151,14 @@ private slots:
         const QString tool = dir.filePath(QStringLiteral("dcp30"));
         QVERIFY(QFile::copy(CliProcess::binary(), tool));
         if (withPlugin)
-            QVERIFY(
-                QFile::copy(CliProcess::appDir() + "/libdcp30.so", dir.filePath("libdcp30.so")));
+            QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/libdcp30.so",
+                                dir.filePath("libdcp30.so")));
         QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 1), dir.filePath("src.txt")));
-        const CliProcess::Result result =
-            CliProcess::run(words(arguments), 60000, dir.path(), tool);
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
-        if (err.isEmpty()) {
-            QVERIFY2(result.err.isEmpty(), result.describe());
+        RUN_EXPECTING(result, exitCode, CliProcess::run(words(arguments), 60000, dir.path(), tool));
+        QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err),
+                 result.describe());
+        if (err.isEmpty())
             QCOMPARE(ProgramFiles::load(dir.filePath("PROG_2.txt")), ProgramFiles::demoRows(2, 1));
-        } else {
-            QVERIFY2(result.err.startsWith(err), result.describe());
-        }
     }
 
     void readDeliversProgramFile()
@@ -181,8 +169,7 @@ private slots:
         QFile::remove(TestFiles::appFile("PROG_3.txt"));
 
         // A relative --out is relative to the caller's working directory.
-        const CliProcess::Result result = here("read --program 3 --segments 3 --out copy.txt");
-        QVERIFY2(result.finished && result.exitCode == 0, result.describe());
+        RUN_EXPECTING(result, 0, here("read --program 3 --segments 3 --out copy.txt"));
         QCOMPARE(result.labelled("program file"), QStringList{m_dir.filePath("copy.txt")});
         QVERIFY2(result.labelled("error log").isEmpty(), result.describe());
         QVERIFY2(result.err.contains("via the built-in simulated controller (sim) done"),
@@ -200,8 +187,8 @@ private slots:
 
     void readFailures_data()
     {
-        QTest::addColumn<QString>(
-            "simulate"); // "dcp30 simulate" arguments; empty: the built-in one
+        // simulate: "dcp30 simulate" arguments; empty: the built-in one
+        QTest::addColumn<QString>("simulate");
         QTest::addColumn<int>("program");
         QTest::addColumn<QString>("options");
         QTest::addColumn<QStringList>("log");
@@ -245,11 +232,9 @@ private slots:
         }
         const QString out = m_dir.filePath("out.txt");
         QVERIFY(TestFiles::write(out, "previous"));
-        const CliProcess::Result result = here(
-            QStringLiteral("read --out out.txt --program %1 --segments 2 ").arg(program) + options);
-        QVERIFY2(result.finished && result.exitCode == 1, result.describe());
-        const QString logFile =
-            m_dir.filePath(QStringLiteral("READ_PROG_%1_ERROR.txt").arg(program));
+        const QString read = QStringLiteral("read --out out.txt --program %1 --segments 2 ");
+        RUN_EXPECTING(result, 1, here(read.arg(program) + options));
+        const QString logFile = m_dir.filePath(QString("READ_PROG_%1_ERROR.txt").arg(program));
         QCOMPARE(result.labelled("error log"), QStringList{logFile});
         QCOMPARE(ProgramFiles::logLines(logFile), log);
         // The content is on stderr as well, and the controller's file was closed after the failure.
@@ -259,8 +244,9 @@ private slots:
                  result.describe());
         if (handedOver < 0) {
             QCOMPARE(TestFiles::read(out), QByteArray("previous"));
-            QVERIFY(result.labelled("program file").isEmpty());
-            QVERIFY2(result.err.contains("out.txt was left as it was"), result.describe());
+            QVERIFY2(result.labelled("program file").isEmpty() &&
+                         result.err.contains("out.txt was left as it was"),
+                     result.describe());
         } else {
             QCOMPARE(result.labelled("program file"), QStringList{out});
             // A program without segments is the header row alone.
@@ -275,10 +261,10 @@ private slots:
         const QString source = m_dir.filePath("anneal.txt");
         QVERIFY(ProgramFiles::save(ProgramFiles::demoRows(1, 2), source));
         const QByteArray before = TestFiles::read(source);
-        const CliProcess::Result result =
+        RUN_EXPECTING(
+            result, 1,
             here("write --program 4 --segments 2 --fault block-write:nth=1:count=2:no-reply "
-                 "--retries 1 --csv anneal.txt");
-        QVERIFY2(result.finished && result.exitCode == 1, result.describe());
+                 "--retries 1 --csv anneal.txt"));
         const QString log = m_dir.filePath("WRITE_PROG_4_ERROR.txt");
         QCOMPARE(result.labelled("error log"), QStringList{log});
         const QString fail = QStringLiteral("Write File Fail. Error Code 21.");
@@ -290,9 +276,9 @@ private slots:
         QCOMPARE(TestFiles::read(source), before);
 
         // A refusal the user can clear gets the command that clears it.
-        const CliProcess::Result refused =
-            here("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50");
-        QVERIFY2(refused.finished && refused.exitCode == 1, refused.describe());
+        RUN_EXPECTING(
+            refused, 1,
+            here("read --program 2 --segments 1 --retries 0 --fault open-read:end-code=50"));
         QVERIFY2(refused.err.contains("File is already open."), refused.describe());
         QVERIFY2(refused.err.contains("\"dcp30 close --program 2\""), refused.describe());
     }
@@ -309,10 +295,7 @@ private slots:
     {
         QFETCH(QString, target);
         QFETCH(int, exitCode);
-        const CliProcess::Result result = CliProcess::run(
-            QStringList{"read", "--program", "2", "--segments", "2", "--out", target}, 60000,
-            m_dir.path());
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+        RUN_EXPECTING(result, exitCode, here("read --program 2 --segments 2 --out", {target}));
         if (exitCode != 0) {
             QVERIFY2(result.err.contains("No space left on device"), result.describe());
             return;
@@ -343,7 +326,7 @@ private slots:
         const CliProcess::Result result = here("read --program 2 --segments 3 --out", {out});
         const QByteArray after = TestFiles::read(out);
         ::umount(QFile::encodeName(mountPoint).constData());
-        QVERIFY2(result.finished && result.exitCode == 3, result.describe());
+        VERIFY_EXIT(result, 3);
         QVERIFY2(result.err.contains("No space left on device"), result.describe());
         QCOMPARE(after, previous);
     }
@@ -367,11 +350,10 @@ private slots:
         QFETCH(int, exitCode);
         ToolProcess simulator;
         // With twice, the close is never answered, so only the second signal can end the wait.
-        QVERIFY(simulator.start(twice ? QStringList{"--tcp", "0", "--fault", "close:no-reply"}
-                                      : QStringList{"--tcp", "0"}));
+        QVERIFY(simulator.start(words(twice ? "--tcp 0 --fault close:no-reply" : "--tcp 0")));
         ToolProcess run;
-        run.run(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port ") +
-                    QStringList{simulator.where()},
+        run.run(words("read --program 2 --segments 10 --quiet --timeout 8000 --out p.txt --port")
+                    << simulator.where(),
                 m_dir.path());
         QTest::qWait(1200);
         run.signal(signalNumber);
@@ -386,9 +368,9 @@ private slots:
         const QString err = run.errorOutput();
         QVERIFY2(err.contains("the read was stopped and the controller's program file 2 closed"),
                  qPrintable(err));
-        const CliProcess::Result again =
-            here("read --program 2 --segments 1 --quiet --out q.txt --port", {simulator.where()});
-        QVERIFY2(again.finished && again.exitCode == 0, again.describe());
+        RUN_EXPECTING(
+            again, 0,
+            here("read --program 2 --segments 1 --quiet --out q.txt --port", {simulator.where()}));
     }
 
     // "dcp30 close" sends exactly one close frame for the program.
@@ -396,9 +378,7 @@ private slots:
     {
         ToolProcess simulator;
         QVERIFY(simulator.start({"--tcp", "0", "--verbose"}));
-        const CliProcess::Result result =
-            CliProcess::run(words("close --program 7 --port") + QStringList{simulator.where()});
-        QVERIFY2(result.finished && result.exitCode == 0, result.describe());
+        RUN_EXPECTING(result, 0, here("close --program 7 --port", {simulator.where()}));
         QVERIFY2(result.err.contains("sent the close command for program 7"), result.describe());
         QCOMPARE(simulator.stop(SIGTERM), 0);
         const QString trace = simulator.errorOutput();
@@ -431,14 +411,13 @@ private slots:
         const QList<QStringList> rows = ProgramFiles::demoRows(2, 3);
         const QString source = m_dir.filePath("ceramic.txt");
         QVERIFY(ProgramFiles::save(rows, source));
-        const CliProcess::Result write =
-            here("write --program 8 --segments 3 --csv", {source, "--port", simulator.where()});
-        QVERIFY2(write.finished && write.exitCode == 0, write.describe());
+        const QStringList port{"--port", simulator.where()};
+        RUN_EXPECTING(write, 0,
+                      here("write --program 8 --segments 3 --csv", QStringList{source} + port));
         QVERIFY(write.labelled("error log").isEmpty());
         const QString copy = m_dir.filePath("back.txt");
-        const CliProcess::Result back =
-            here("read --program 8 --segments 3 --out", {copy, "--port", simulator.where()});
-        QVERIFY2(back.finished && back.exitCode == 0, back.describe());
+        RUN_EXPECTING(back, 0,
+                      here("read --program 8 --segments 3 --out", QStringList{copy} + port));
         QVERIFY(back.labelled("error log").isEmpty());
         QCOMPARE(ProgramFiles::load(copy), rows);
 
@@ -459,20 +438,19 @@ private slots:
         rows[2][1] = QStringLiteral("1301");
         const QString file = dir.filePath("program.txt");
         QVERIFY(ProgramFiles::save(rows, file));
-        CliProcess::Result result =
-            CliProcess::run({"write", "--program", "1", "--segments", "3", "--csv", file, "--port",
-                             simulator.where(), "--verify"},
-                            60000, dir.path());
-        QVERIFY2(result.finished && result.exitCode == 1, result.describe());
-        QVERIFY2(result.out.split('\n').contains("\t\tSP1 [1301] is out of range (-200 ~ 1300)."),
-                 result.describe());
-        QVERIFY2(result.err.contains(file + " has problems, so nothing was written"),
+        const QStringList port{"--port", simulator.where()};
+        RUN_EXPECTING(result, 1,
+                      CliProcess::run(words("write --program 1 --segments 3 --csv")
+                                          << file << port << "--verify",
+                                      60000, dir.path()));
+        QVERIFY2(result.out.split('\n').contains("\t\tSP1 [1301] is out of range (-200 ~ 1300).") &&
+                     result.err.contains(file + " has problems, so nothing was written"),
                  result.describe());
         QCOMPARE(QDir(dir.path()).entryList({"*_ERROR.txt"}, QDir::Files), QStringList{});
         const QString out = dir.filePath("out.txt");
-        result = CliProcess::run({"read", "--program", "1", "--segments", "3", "--out", out,
-                                  "--port", simulator.where(), "--quiet"});
-        QVERIFY2(result.finished && result.exitCode == 0, result.describe());
+        RUN_EXPECTING(back, 0,
+                      CliProcess::run(words("read --program 1 --segments 3 --out")
+                                      << out << port << "--quiet"));
         QCOMPARE(ProgramFiles::load(out), ProgramFiles::demoRows(1, 3));
     }
 
@@ -518,10 +496,9 @@ private slots:
         QVERIFY(ProgramFiles::save(rows, file));
         arguments.replaceInStrings(QRegularExpression("^FILE$"), file);
         arguments.replaceInStrings(QRegularExpression("^OUT$"), dir.filePath("out.txt"));
-        const CliProcess::Result result = CliProcess::run(arguments, 120000, dir.path());
-        QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
-        const QStringList lines = result.out.split('\n').filter(QRegularExpression("^SEG"));
-        QCOMPARE(lines, differences);
+        RUN_EXPECTING(result, exitCode, CliProcess::run(arguments, 120000, dir.path()));
+        QCOMPARE(result.out.split('\n').filter(QRegularExpression("^SEG")), differences);
+
         QCOMPARE(QDir(dir.path()).entryList({"*_ERROR.txt", "out.txt"}, QDir::Files), files);
         if (differences.isEmpty() && arguments.first() == "write")
             QVERIFY2(result.err.contains("read back as written"), result.describe());
@@ -542,8 +519,7 @@ private slots:
         QVERIFY(simulator.start({"--tcp", "0"}));
         const QString port = simulator.where();
         auto run = [&](const QStringList &arguments, int exitCode, const QString &out) {
-            const CliProcess::Result result = CliProcess::run(arguments);
-            QVERIFY2(result.finished && result.exitCode == exitCode, result.describe());
+            RUN_EXPECTING(result, exitCode, CliProcess::run(arguments));
             QCOMPARE(result.out, out);
         };
         run({"tag", "set", "--port", port, "--type", "2", "RAM4509", "-100"}, 0, "");

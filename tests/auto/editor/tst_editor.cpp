@@ -14,16 +14,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDockWidget>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -31,6 +28,15 @@
 #define OPEN_WINDOW(window)                                                                        \
     EditorWindow window;                                                                           \
     QVERIFY(window.openFile(m_path))
+// The same, shown.
+#define SHOW_WINDOW(window)                                                                        \
+    OPEN_WINDOW(window);                                                                           \
+    window.show()
+// The same, connected through its controller panel (named panel) to the built-in simulated one.
+#define CONNECTED_WINDOW(window, panel)                                                            \
+    SHOW_WINDOW(window);                                                                           \
+    ControllerPanel *panel = window.controllerPanel();                                             \
+    QVERIFY(connectSim(panel))
 
 namespace {
 
@@ -74,12 +80,25 @@ void typeInto(QTableView *table, int row, int column, const QString &text)
     QCoreApplication::processEvents();
 }
 
-QStringList listed(const QListWidget *list)
+// The texts of the list's entries that start with "Program: " (the loader's warnings).
+QStringList programWarnings(const QListWidget *list)
 {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
         texts << list->item(i)->text();
-    return texts;
+    return texts.filter(QRegularExpression("^Program: "));
+}
+
+// Waits for the panel's operation to end; its outcome, or false when it did not end in time.
+bool outcome(ControllerPanel *panel)
+{
+    QSignalSpy done(panel, &ControllerPanel::finished);
+    return done.wait(60000) && done.first().first().toBool();
+}
+
+bool connectSim(ControllerPanel *panel)
+{
+    return panel->connectTo(QStringLiteral("sim")) && outcome(panel) && panel->isConnected();
 }
 
 } // namespace
@@ -101,31 +120,27 @@ private slots:
     void invalidCellIsMarkedAndListed_data()
     {
         QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("invalid"); // typed first, then valid
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("invalid");
-        QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("valid");
-        QTest::newRow("SP1 above the high limit") << 2 << 1 << "2000"
-                                                  << "SP1 [2000] is out of range (-200 ~ 1300)."
-                                                  << "1300";
+        QTest::addColumn<QString>("message"); // the problem invalid makes
+        QTest::newRow("SP1 above the high limit") << 2 << "2000" << 1 << "1300"
+                                                  << "SP1 [2000] is out of range (-200 ~ 1300).";
         // Segment 1 too: its problems are marked like any other segment's.
-        QTest::newRow("SP1 below the low limit") << 0 << 1 << "-201"
-                                                 << "SP1 [-201] is out of range (-200 ~ 1300)."
-                                                 << "-200";
-        QTest::newRow("PID1 beyond 8") << 1 << 19 << "9"
-                                       << "PID1 [9] is out of range (0 ~ 8)."
-                                       << "8";
+        QTest::newRow("SP1 below the low limit") << 0 << "-201" << 1 << "-200"
+                                                 << "SP1 [-201] is out of range (-200 ~ 1300).";
+        QTest::newRow("PID1 beyond 8") << 1 << "9" << 19 << "8"
+                                       << "PID1 [9] is out of range (0 ~ 8).";
     }
 
     void invalidCellIsMarkedAndListed()
     {
         QFETCH(int, row);
-        QFETCH(int, column);
         QFETCH(QString, invalid);
-        QFETCH(QString, message);
+        QFETCH(int, column);
         QFETCH(QString, valid);
-        OPEN_WINDOW(window);
-        window.show();
+        QFETCH(QString, message);
+        SHOW_WINDOW(window);
         QCOMPARE(window.problemList()->count(), 0);
 
         typeInto(window.table(), row, column, invalid);
@@ -165,24 +180,19 @@ private slots:
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(QString, text);
-        OPEN_WINDOW(window);
-        window.show();
+        SHOW_WINDOW(window);
         typeInto(window.table(), row, column, text);
         QVERIFY(window.isModified());
-        const QString edited = m_dir.filePath(QStringLiteral("edited.txt"));
-        QVERIFY(window.saveFile(edited));
-        QVERIFY(TestFiles::read(edited) != demoFile());
+        const QByteArray edited = saved(window);
+        QVERIFY(edited != demoFile());
         QVERIFY(!window.isModified());
 
         window.undoStack()->undo();
         QVERIFY(window.isModified());
-        const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
-        QVERIFY(window.saveFile(undone));
-        QCOMPARE(TestFiles::read(undone), demoFile());
+        QCOMPARE(saved(window), demoFile());
 
         window.undoStack()->redo();
-        QVERIFY(window.saveFile(undone));
-        QCOMPARE(TestFiles::read(undone), TestFiles::read(edited));
+        QCOMPARE(saved(window), edited);
     }
 
     void unchangedSaveIsByteIdentical_data()
@@ -202,9 +212,7 @@ private slots:
         QVERIFY(TestFiles::write(m_path, bytes));
         OPEN_WINDOW(window);
         QVERIFY(!window.isModified());
-        const QString copy = m_dir.filePath(QStringLiteral("copy.txt"));
-        QVERIFY(window.saveFile(copy));
-        QCOMPARE(TestFiles::read(copy), bytes);
+        QCOMPARE(saved(window), bytes);
     }
 
     void segmentRowsRenumber_data()
@@ -243,15 +251,12 @@ private slots:
         }
         QCOMPARE(window.problemList()->count(), 0);
         window.undoStack()->undo();
-        const QString undone = m_dir.filePath(QStringLiteral("undone.txt"));
-        QVERIFY(window.saveFile(undone));
-        QCOMPARE(TestFiles::read(undone), demoFile());
+        QCOMPARE(saved(window), demoFile());
     }
 
     void profileClickSelectsRow()
     {
-        OPEN_WINDOW(window);
-        window.show();
+        SHOW_WINDOW(window);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ProfileWidget *profile = window.profileWidget();
         QPoint third;
@@ -305,8 +310,7 @@ private slots:
         }
         QCOMPARE(window.undoStack()->count(), 1);
         window.undoStack()->undo();
-        QVERIFY(window.saveFile(m_path));
-        QCOMPARE(TestFiles::read(m_path), demoFile());
+        QCOMPARE(saved(window), demoFile());
     }
 
     void copyPutsSelectionAsTsv()
@@ -336,23 +340,19 @@ private slots:
 
     void delegateRefusesUnrepresentable_data()
     {
-        QTest::addColumn<int>("column");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("column");
         QTest::addColumn<QString>("cell");
-        QTest::newRow("beyond a record word") << 1 << "70000"
-                                              << "150";
-        QTest::newRow("a fraction") << 19 << "1.5"
-                                    << "1";
-        QTest::newRow("none where SP1 has none") << 1 << "----"
-                                                 << "150";
-        QTest::newRow("a negative event value") << 3 << "-5"
-                                                << "-5";
+        QTest::newRow("beyond a record word") << "70000" << 1 << "150";
+        QTest::newRow("a fraction") << "1.5" << 19 << "1";
+        QTest::newRow("none where SP1 has none") << "----" << 1 << "150";
+        QTest::newRow("a negative event value") << "-5" << 3 << "-5";
     }
 
     void delegateRefusesUnrepresentable()
     {
-        QFETCH(int, column);
         QFETCH(QString, text);
+        QFETCH(int, column);
         QFETCH(QString, cell);
         OPEN_WINDOW(window);
         const QModelIndex index = window.model()->index(1, column);
@@ -388,12 +388,10 @@ private slots:
         QFETCH(int, button);
         QFETCH(bool, closed);
         QFETCH(bool, saved);
-        OPEN_WINDOW(window);
-        window.show();
+        SHOW_WINDOW(window);
         typeInto(window.table(), 0, 1, QStringLiteral("500"));
         QTimer::singleShot(0, [button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box)
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 box->button(QMessageBox::StandardButton(button))->click();
         });
         QCOMPARE(window.close(), closed);
@@ -406,8 +404,7 @@ private slots:
         const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
         QVERIFY(TestFiles::write(shortRow,
                                  utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
-        OPEN_WINDOW(window);
-        window.show();
+        SHOW_WINDOW(window);
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(shortRow)});
         // A drop goes to the widget that accepted the drag's entry.
@@ -417,12 +414,11 @@ private slots:
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &drop);
         QCOMPARE(window.fileName(), shortRow);
-        const QStringList warnings =
-            listed(window.problemList()).filter(QRegularExpression("^Program: "));
+        const QStringList warnings = programWarnings(window.problemList());
         QVERIFY(!warnings.isEmpty());
         typeInto(window.table(), 0, 1, QStringLiteral("500"));
         QVERIFY(window.isModified());
-        QCOMPARE(listed(window.problemList()).filter(QRegularExpression("^Program: ")), warnings);
+        QCOMPARE(programWarnings(window.problemList()), warnings);
     }
 
     void missingFileIsRefused()
@@ -436,41 +432,8 @@ private slots:
         QCOMPARE(window.model()->rowCount(), 3);
     }
 
-private:
-    QTemporaryDir m_dir;
-    QString m_path;
-};
-
-// ---- Talking to a controller: the built-in simulated one, through the plugin, off the GUI
-// thread.
-
-namespace {
-
-// Waits for the panel's operation to end; its outcome, or false when it did not end in time.
-bool outcome(ControllerPanel *panel)
-{
-    QSignalSpy done(panel, &ControllerPanel::finished);
-    return done.wait(60000) && done.first().first().toBool();
-}
-
-bool connectSim(ControllerPanel *panel)
-{
-    return panel->connectTo(QStringLiteral("sim")) && outcome(panel) && panel->isConnected();
-}
-
-} // namespace
-
-class TestEditorController : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("PROG_1.txt"));
-        QVERIFY(TestFiles::write(m_path, demoFile()));
-    }
+    // ---- Talking to a controller: the built-in simulated one, through the plugin, off the GUI
+    // thread.
 
     void transferKeepsWindowResponsive_data()
     {
@@ -486,10 +449,7 @@ private slots:
         QFETCH(bool, write);
         QFETCH(int, program);
         QFETCH(int, segments);
-        OPEN_WINDOW(window);
-        window.show();
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         const QList<QStringList> opened = window.model()->table();
         int ticks = 0;
         QTimer ticker;
@@ -509,17 +469,13 @@ private slots:
         QCOMPARE(window.model()->rowCount(), segments);
         QCOMPARE(window.model()->cell(segments - 1, 0), QStringLiteral("SEG%1").arg(segments));
         // A program read is a new document that is not saved anywhere yet.
-        QVERIFY(window.fileName().isEmpty());
-        QVERIFY(window.isModified());
+        QVERIFY(window.fileName().isEmpty() && window.isModified());
         QVERIFY(!panel->logDock()->isVisible());
     }
 
     void writeRefusedWhileProblemShown()
     {
-        OPEN_WINDOW(window);
-        window.show();
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         typeInto(window.table(), 1, 1, QStringLiteral("2000"));
         QCOMPARE(window.problemList()->count(), 1);
         QSignalSpy done(panel, &ControllerPanel::finished);
@@ -537,10 +493,7 @@ private slots:
 
     void cancelLeavesNoFileOpen()
     {
-        OPEN_WINDOW(window);
-        window.show();
-        ControllerPanel *panel = window.controllerPanel();
-        QVERIFY(connectSim(panel));
+        CONNECTED_WINDOW(window, panel);
         QVERIFY(panel->readProgram(1));
         // Cancelled while the controller's file is open: a segment has been read.
         QTRY_VERIFY_WITH_TIMEOUT(panel->progressBar()->value() > 0, 30000);
@@ -555,6 +508,13 @@ private slots:
     }
 
 private:
+    // What a save of window to a file of the test writes; "(not saved)" when the save fails.
+    QByteArray saved(EditorWindow &window)
+    {
+        const QString file = m_dir.filePath(QStringLiteral("saved.txt"));
+        return window.saveFile(file) ? TestFiles::read(file) : QByteArray("(not saved)");
+    }
+
     QTemporaryDir m_dir;
     QString m_path;
 };
@@ -563,8 +523,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     TestEditor editing;
-    TestEditorController controller;
-    return QTest::qExec(&editing, argc, argv) | QTest::qExec(&controller, argc, argv);
+    return QTest::qExec(&editing, argc, argv);
 }
 
 #include "tst_editor.moc"

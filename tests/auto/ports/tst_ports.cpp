@@ -8,8 +8,6 @@
 #include "PtyPair.h"
 #include "SerialSettings.h"
 
-#include <QSet>
-#include <QThread>
 #include <QtTest>
 
 #include <atomic>
@@ -33,12 +31,13 @@ struct SocketLine
     int peer = -1;
     std::unique_ptr<LinePort> port;
 
-    SocketLine()
+    explicit SocketLine(int readTimeoutMs)
     {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
             return;
         port.reset(new LinePort(fds[0], LinePort::Kind::Socket, QStringLiteral("pair")));
+        port->setReadTimeout(readTimeoutMs);
         peer = fds[1];
     }
     ~SocketLine()
@@ -105,9 +104,8 @@ private slots:
         QFETCH(int, timeoutMs);
         QFETCH(bool, close);
         QFETCH(QByteArray, expected);
-        SocketLine line;
+        SocketLine line(timeoutMs);
         QVERIFY(line.port);
-        line.port->setReadTimeout(timeoutMs);
         std::thread controller([&] {
             for (int i = 0; i < bursts.size(); ++i) {
                 if (i > 0)
@@ -150,9 +148,8 @@ private slots:
         QFETCH(int, key);
         QFETCH(QVariant, value);
         QFETCH(bool, discards);
-        SocketLine line;
+        SocketLine line(100);
         QVERIFY(line.port);
-        line.port->setReadTimeout(100);
         const QByteArray stale = reply("0100X00XFR,1,1,0096");
         line.send(stale + stale);
         // A read hands over at most the length asked for, and never more than one reply.
@@ -166,8 +163,7 @@ private slots:
         QCOMPARE(readAll(*line.port), discards ? fresh : stale);
         // A discard notices a connection the controller has closed.
         ::shutdown(line.peer, SHUT_RDWR);
-        QVERIFY(line.port->setOption(12, 0));
-        QVERIFY(line.port->isDisconnected());
+        QVERIFY(line.port->setOption(12, 0) && line.port->isDisconnected());
     }
 
     void callersOnSeveralThreads()
@@ -175,9 +171,8 @@ private slots:
         // A controller that echoes every frame (itself a well-formed reply); two threads exchange
         // at once, as the host's threads and the plugin's worker do. Every read gets a whole reply,
         // and every reply is taken exactly once.
-        SocketLine line;
+        SocketLine line(5000);
         QVERIFY(line.port);
-        line.port->setReadTimeout(5000);
         std::atomic<bool> done{false};
         std::thread controller([&] {
             char chunk[256];
@@ -201,8 +196,8 @@ private slots:
                 replies[id] << readAll(*line.port);
             }
         };
-        std::thread first(caller, 0);
-        std::thread second(caller, 1);
+        std::thread first(caller, 0), second(caller, 1);
+
         first.join();
         second.join();
         done.store(true);
@@ -238,8 +233,7 @@ private slots:
         QCOMPARE(readAll(*port), QByteArray());
         QVERIFY2(clock.elapsed() < 450, qPrintable(QString::number(clock.elapsed())));
         // A second user of the same line would garble both conversations.
-        SerialSettings settings;
-        QCOMPARE(PortFactory::openSerial(pty.name(), settings, &error), -1);
+        QCOMPARE(PortFactory::openSerial(pty.name(), SerialSettings(), &error), -1);
         QCOMPARE(error, QStringLiteral("%1 is in use by another program").arg(pty.name()));
 
         termios tio;
@@ -337,17 +331,15 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error"); // empty: taken, and written back the same
-        QTest::newRow("converter by v6 address") << "tcp:[fe80::1]:4001"
-                                                 << "";
-        QTest::newRow("port number too big") << "tcp:host:65536"
-                                             << "PORTNUMBER";
-        QTest::newRow("port number text") << "tcp:host:http"
-                                          << "PORTNUMBER";
-        QTest::newRow("empty") << ""
-                               << "needs a value";
+        auto row = [](const char *name, const char *text, const char *error) {
+            QTest::newRow(name) << QString(text) << QString(error);
+        };
+        row("converter by v6 address", "tcp:[fe80::1]:4001", "");
+        row("port number too big", "tcp:host:65536", "PORTNUMBER");
+        row("port number text", "tcp:host:http", "PORTNUMBER");
+        row("empty", "", "needs a value");
         // The simulated controller's port belongs to the simulator; the factory says why not.
-        QTest::newRow("simulated controller") << "sim"
-                                              << "not a line";
+        row("simulated controller", "sim", "not a line");
     }
 
     void portAddress()
