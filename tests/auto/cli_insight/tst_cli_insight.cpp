@@ -194,6 +194,10 @@ private slots:
         QCOMPARE(cellUnder(lines, title, label), cell);
         QVERIFY2(result.out.contains(footnote.isEmpty() ? "\nNo problems.\n" : footnote),
                  result.describe());
+        if (options.isEmpty()) // the ranges the simulated controller holds, taken by the tool
+            QVERIFY2(result.out.contains("Ranges: SP1 -200 to 1300, event types 0, 50, 8 (from the "
+                                         "controller at sim)"),
+                     result.describe());
         if (options.contains("/nonexistent/tty"))
             QVERIFY2(result.out.contains("event types unknown (event ranges not checked)") &&
                          result.err.contains("/nonexistent/tty"),

@@ -52,16 +52,9 @@ const char *const seg3 = "SEG3\t620\t02:30\t----\t----\t5999\t----\t950\t30\t---
                          "--\t----\t----\t----\t----\t----\t----\t2\t----\t----\t----\t----\t---"
                          "-\t----\r\n";
 
-QByteArray utf16File(const QString &text)
-{
-    QByteArray bytes("\xff\xfe", 2);
-    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-    return bytes;
-}
-
 QByteArray demoFile()
 {
-    return utf16File(QString::fromLatin1(header) + seg1 + seg2 + seg3);
+    return TestFiles::utf16WithBom(QString::fromLatin1(header) + seg1 + seg2 + seg3);
 }
 
 // Types text into a table cell the way a user does: F2, select all, the keys, Return.
@@ -199,11 +192,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("three segments") << demoFile();
-        QTest::newRow("an invalid cell") << utf16File(
+        QTest::newRow("an invalid cell") << TestFiles::utf16WithBom(
             QString::fromLatin1(header) + QString::fromLatin1(seg1).replace("150", "9999"));
-        QTest::newRow("a quoted tag")
-            << utf16File(QString::fromLatin1(header) +
-                         QString::fromLatin1(seg1).replace("ANNEAL01", "\"AN\"\"EAL\""));
+        QTest::newRow("a quoted tag") << TestFiles::utf16WithBom(
+            QString::fromLatin1(header) +
+            QString::fromLatin1(seg1).replace("ANNEAL01", "\"AN\"\"EAL\""));
     }
 
     void unchangedSaveIsByteIdentical()
@@ -402,8 +395,8 @@ private slots:
     void droppedFileOpensWithItsLoaderWarnings()
     {
         const QString shortRow = m_dir.filePath(QStringLiteral("PROG_2.txt"));
-        QVERIFY(TestFiles::write(shortRow,
-                                 utf16File(QString::fromLatin1(header) + seg1 + "SEG2\t150\r\n")));
+        QVERIFY(TestFiles::write(shortRow, TestFiles::utf16WithBom(QString::fromLatin1(header) +
+                                                                   seg1 + "SEG2\t150\r\n")));
         SHOW_WINDOW(window);
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(shortRow)});
