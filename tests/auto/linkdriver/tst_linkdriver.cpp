@@ -43,6 +43,7 @@ private slots:
         QTest::newRow("min") << "RAM0" << 0;
         QTest::newRow("max") << "RAM65535" << 65535;
         QTest::newRow("five digits, leading zeros") << "RAM00001" << 1;
+        QTest::newRow("past the last word") << "RAM65536" << -1;
     }
 
     void wordAddress()
