@@ -84,9 +84,9 @@ void settle(DriverDCP30 &driver)
 // thread and the link driver. The worker skips its pauses unless real ones are asked for.
 std::unique_ptr<DriverDCP30> hostedDriver(bool realPauses = false)
 {
-    qApp->setProperty("zel_env", 1);
+    QCoreApplication::instance()->setProperty("zel_env", 1);
     auto driver = std::make_unique<DriverDCP30>();
-    qApp->setProperty("zel_env", QVariant());
+    QCoreApplication::instance()->setProperty("zel_env", QVariant());
     if (!realPauses)
         driver->worker()->setPauseHook([](int) {});
     return driver;
@@ -95,8 +95,14 @@ std::unique_ptr<DriverDCP30> hostedDriver(bool realPauses = false)
 // Program files and logs of the driver's transfers go to a directory of the test's own.
 struct OwnFileDirectory
 {
-    OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, dir.path()); }
-    ~OwnFileDirectory() { qApp->setProperty(FileLocations::DirectoryProperty, QVariant()); }
+    OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, dir.path());
+    }
+    ~OwnFileDirectory()
+    {
+        QCoreApplication::instance()->setProperty(FileLocations::DirectoryProperty, QVariant());
+    }
     QTemporaryDir dir;
 };
 
