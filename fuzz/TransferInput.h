@@ -70,7 +70,7 @@ inline QList<int> rangeParameters()
 // Demo program 1 as a program CSV file: UTF-16LE with a byte order mark, tab separated, CR LF.
 inline QByteArray demoCsvBytes()
 {
-    return TestSupport::csvBytes(TestSupport::rowsOf(DemoPrograms::records(1)));
+    return TestFiles::programCsv(TestSupport::rowsOf(DemoPrograms::records(1)));
 }
 
 inline QString appFile(const QString &name)

@@ -8,16 +8,9 @@
 #include <QList>
 #include <QStringList>
 
-// What the transfer tests share: the bytes of a program CSV file and the rows a read must
-// produce.
+// What the transfer tests share: the rows a read must produce (their file bytes are
+// TestFiles::programCsv).
 namespace TestSupport {
-
-// The bytes the saver writes for rows without cells that need quoting (UTF-16LE, BOM, tabs,
-// CR LF).
-inline QByteArray csvBytes(const QList<QStringList> &rows)
-{
-    return TestFiles::programCsv(rows);
-}
 
 // The header row and one row per record, segment 1 first, as a read produces them.
 inline QList<QStringList> rowsOf(const QStringList &records)

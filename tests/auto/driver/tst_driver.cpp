@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-using TestSupport::csvBytes;
+using TestFiles::programCsv;
 using TestSupport::rowsOf;
 
 namespace {
@@ -412,7 +412,7 @@ private slots:
         if (read)
             QVERIFY(sim.setProgramRecords(5, sim.programRecords(1)));
         QVERIFY(!csv || TestFiles::write(files.dir.filePath("PROG_5.txt"),
-                                         csvBytes(rowsOf(sim, 1, {1, 2}))));
+                                         programCsv(rowsOf(sim, 1, {1, 2}))));
         const auto driver = hostedDriver(realPauses);
         QList<QByteArray> atTheEnd; // busy flag, progress, error flag
         connect(
@@ -485,7 +485,7 @@ private slots:
         ControllerSimulator &sim = port.simulator();
         const QStringList records = sim.programRecords(2);
         QVERIFY(sim.setProgramRecords(program, records));
-        const QByteArray expectedFile = csvBytes(rowsOf(records));
+        const QByteArray expectedFile = programCsv(rowsOf(records));
         const QString programFile = TestFiles::appFile(QStringLiteral("PROG_%1.txt").arg(program));
         QVERIFY(TestFiles::write(programFile, expectedFile));
 
@@ -569,7 +569,7 @@ private slots:
         port.setFaultPlan(plan);
         port.setReadTimeout(realPauses ? 20 : 5);
         QVERIFY(TestFiles::write(TestFiles::appFile(QStringLiteral("PROG_5.txt")),
-                                 csvBytes(rowsOf(port.simulator().programRecords(1)))));
+                                 programCsv(rowsOf(port.simulator().programRecords(1)))));
 
         g_warnings = g_endedThreads = 0;
         QVector<qint64> micros;
@@ -696,7 +696,7 @@ private slots:
             const int program = read ? source : 4 + int(random.bounded(16));
             const QString what = QStringLiteral("transfer %1, seed %2").arg(t).arg(seed);
             const QString fileName = QStringLiteral("PROG_%1.txt").arg(program);
-            const QByteArray sourceFile = csvBytes(rowsOf(records));
+            const QByteArray sourceFile = programCsv(rowsOf(records));
             if (!read) {
                 // The target holds another program first, so a write that never reached the
                 // controller cannot pass for a right one.

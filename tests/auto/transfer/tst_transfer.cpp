@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using namespace TestSupport;
+using TestFiles::programCsv;
 
 namespace {
 
@@ -101,7 +102,7 @@ private slots:
     {
         Rig r;
         r.h.read(2, 2);
-        put(Program, 5, csvBytes(rowsOf(r.sim(), 1, {1})));
+        put(Program, 5, programCsv(rowsOf(r.sim(), 1, {1})));
         r.h.write(DefaultRanges, 5, 1);
         QCOMPARE(r.requests(),
                  (QStringList{"0100XFO,2,R,0", "0100XFR,2,1", "0100XFR,2,2", "0100XFC,2",
@@ -209,7 +210,7 @@ private slots:
         QCOMPARE(r.port.exchangeCount(), exchanges);
         QCOMPARE(file(ReadLog, program), log.isEmpty() ? EarlierLog : logOf(log));
         QCOMPARE(file(Program, program),
-                 saved.isEmpty() ? QByteArray() : csvBytes(rowsOf(r.sim(), program, saved)));
+                 saved.isEmpty() ? QByteArray() : programCsv(rowsOf(r.sim(), program, saved)));
     }
 
     void readCsvSaveFailure()
@@ -304,7 +305,7 @@ private slots:
         QFETCH(int, exchanges);
         Rig r(faults, 1);
         if (!csv.isEmpty())
-            put(Program, 7, csvBytes(csv));
+            put(Program, 7, programCsv(csv));
         put(WriteLog, 7, EarlierLog);
         r.h.write(DefaultRanges, 7, segments);
         QCOMPARE(r.h.takeEvents(), events + QStringList{"WF false"} +
